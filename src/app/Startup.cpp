@@ -1,0 +1,28 @@
+#include "Startup.h"
+
+#include "Abertura.h"
+#include "platform/ProgramDir.h"
+#include "storage/ReadWrite.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace tervalia {
+
+void installPortugueseTranslations(QApplication& app)
+{
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+void startUp()
+{
+    setIniPath(programFile(QStringLiteral("dipam.ini")));
+    Abertura::instance()->show();
+}
+
+} // namespace tervalia

@@ -1,0 +1,12 @@
+#include "app/Startup.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tervalia"));
+    tervalia::installPortugueseTranslations(app);
+    tervalia::startUp();
+    return QApplication::exec();
+}
