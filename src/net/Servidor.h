@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QLatin1StringView>
+
+// Every entry point of the municipality's server, with the names and fixed positions the program
+// relies on. Nothing else in the program writes these literals.
+namespace tervalia::servidor {
+
+// Web service, on host:port of the settings.
+inline constexpr QLatin1StringView caminhoServico("/ravu/server/index.php?wsdl");
+
+namespace operacao {
+inline constexpr QLatin1StringView historico("Transferencia.ver2");
+inline constexpr QLatin1StringView detalhes("Transferencia.ver");
+inline constexpr QLatin1StringView chave("Transferencia.ecnpj");
+inline constexpr QLatin1StringView contador("Transferencia.contador");
+} // namespace operacao
+
+// Element holding the useful answer, at the fourth level of the SOAP answer.
+inline constexpr QLatin1StringView elementoResultado("return");
+
+// Parameters of "Transferencia.ver2" and "Transferencia.ver", in the order sent.
+namespace historico {
+inline constexpr QLatin1StringView paramNome("strNome");
+inline constexpr QLatin1StringView paramDiretorio("strDiretorioDestino");
+inline constexpr QLatin1StringView paramChave("Chave");
+inline constexpr QLatin1StringView diretorio("vbs");
+inline constexpr QLatin1StringView raiz("listaTransferencias");
+inline constexpr QLatin1StringView item("transferencia");
+// Fixed positions in the "return" text, counted from 1.
+inline constexpr int posDataServidor = 32, lenDataServidor = 19;
+inline constexpr int posAnoTrabalho = 59, lenAnoTrabalho = 9;
+inline constexpr int posVersao = 78, lenVersao = 20;
+// A rejected key: "CHAVE_INVALIDA", or another text containing "CHAVE_I".
+inline constexpr QLatin1StringView chaveInvalida("CHAVE_INVALIDA");
+inline constexpr QLatin1StringView marcaChaveRecusada("CHAVE_I");
+} // namespace historico
+
+// Parameters of "Transferencia.ecnpj", in the order sent, and its fixed-position answer.
+namespace chave {
+inline constexpr QLatin1StringView paramIe("ie");
+inline constexpr QLatin1StringView paramCnpj("cnpj");
+inline constexpr QLatin1StringView paramCodigo("key");
+inline constexpr QLatin1StringView codigoAcesso("!QORTELUNA!");
+inline constexpr int posDataHora = 21, lenDataHora = 19; // dd/mm/yyyy hh:mm:ss
+inline constexpr int posSimples = 51;                   // "S" or "N"
+inline constexpr int posChave = 61, lenChave = 8;
+inline constexpr QLatin1StringView naoAutorizado("NAO_AUTORIZADO");
+} // namespace chave
+
+// Parameters of "Transferencia.contador", in the order sent.
+inline constexpr QLatin1StringView parametrosContador[12] = {
+    QLatin1StringView("thisCont_cpf_cnpj"),     QLatin1StringView("thisCont_num_crc"),
+    QLatin1StringView("thisCont_razao_nome"),   QLatin1StringView("thisCont_nom_endereco"),
+    QLatin1StringView("thisCont_num_endereco"), QLatin1StringView("thisCont_complemento"),
+    QLatin1StringView("thisCont_nom_bairro"),   QLatin1StringView("thisCont_nom_cidade"),
+    QLatin1StringView("thisCont_nom_estado"),   QLatin1StringView("thisCont_num_telefone"),
+    QLatin1StringView("thisCont_num_cep"),      QLatin1StringView("thisCont_email"),
+};
+
+// Uploads: HTTP/1.0 multipart POST with the query keys below. The client writes a blank before
+// the path after the port, which address splitting absorbs.
+inline constexpr QLatin1StringView caminhoUploadVaf("/client/xt_upload.php");
+inline constexpr QLatin1StringView caminhoUploadSimples("/client/xt_upload_simples.php");
+inline constexpr QLatin1StringView queryContador("contador");
+inline constexpr QLatin1StringView queryChave("chave");
+inline constexpr QLatin1StringView queryGias("gias");
+// Refusals of a Simples Nacional upload all start with this.
+inline constexpr QLatin1StringView marcaArquivoInvalido("ARQUIVO INVALIDO - ");
+
+// Receipt page, on the host alone (no port), opened in the browser.
+inline constexpr QLatin1StringView caminhoProtocolo("/protocoloDown.php");
+inline constexpr QLatin1StringView queryProtocoloIe("IE");
+inline constexpr QLatin1StringView queryProtocoloChave("key");
+inline constexpr QLatin1StringView queryProtocoloRef("ref");
+
+} // namespace tervalia::servidor
