@@ -6,6 +6,11 @@
 // relies on. Nothing else in the program writes these literals.
 namespace tervalia::servidor {
 
+// Where the server is: section and keys of dipam.ini, read afresh at every use.
+inline constexpr QLatin1StringView secaoConfiguracao("servidor");
+inline constexpr QLatin1StringView chaveHost("host");
+inline constexpr QLatin1StringView chavePorta("port");
+
 // Web service, on host:port of the settings.
 inline constexpr QLatin1StringView caminhoServico("/ravu/server/index.php?wsdl");
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QNetworkReply>
+#include <QPair>
+#include <QString>
+
+#include <stdexcept>
+
+namespace tervalia {
+
+// The SOAP 1.2 envelope, built from fixed pieces without line breaks. Every piece is byte-exact,
+// trailing blanks included, because the server compares them as text.
+QString GenerateSoapBodyStart();
+QString GenerateSoapFunctionCallStart(const QString& strFunction);
+// Escapes "&", "<" and ">" in the value, so that any value keeps the envelope well-formed.
+// Anything else (a caller's doubling of "'" for instance) passes unchanged.
+QString GenerateSoapParameter(const QString& strParam, const QString& strValue);
+QString GenerateSoapFunctionCallEnd(const QString& strFunction);
+QString GenerateSoapBodyEnd();
+
+// The whole envelope of one call: the pieces above chained, parameters in the order given.
+QString montaEnvelope(const QString& operation, const QList<QPair<QString, QString>>& params);
+
+// "http://" + host + ":" + port + the service path, read afresh from dipam.ini at every call.
+QString EnderecoServico();
+
+// A call that could not reach the server or got no complete answer from it.
+class SoapError : public std::runtime_error
+{
+public:
+    SoapError(QString description, QNetworkReply::NetworkError code);
+
+    // What went wrong, in Portuguese, ready for a message box.
+    const QString& description() const { return m_description; }
+    QNetworkReply::NetworkError code() const { return m_code; }
+
+private:
+    QString m_description;
+    QNetworkReply::NetworkError m_code;
+};
+
+// Posts the envelope to EnderecoServico() and returns the answer body as text, whatever the HTTP
+// status (an error page comes back as text too). Blocks the caller in a local event loop that
+// ignores user input. Throws SoapError when the server cannot be reached, the settings give no
+// usable address, or the server stays silent longer than the time limit.
+QString EnviaSoap(const QString& operation, const QString& envelope);
+
+// Time limit of one call, in milliseconds: how long the transfer may go without receiving
+// anything before it is aborted. 120 s unless a test makes it short; 0 or less restores it.
+int soapTimeout();
+void setSoapTimeoutForTests(int ms);
+
+// Text of the first element named resultParam at the fourth level (document element, any child,
+// any child, resultParam), in document order. Returns the empty text and sets *failed when the
+// answer is empty, not well-formed XML, or lacks that element; *failed is false otherwise. No
+// external entity is ever resolved and nothing is fetched.
+QString GetResult(const QString& responseText, const QString& resultParam, bool* failed = nullptr);
+
+} // namespace tervalia
