@@ -4,6 +4,7 @@
 #include "Resources.h"
 #include "BuildConfig.h"
 #include "frmSobre.h"
+#include "accountant/frmContador.h"
 #include "platform/MessageBox.h"
 #include "platform/Session.h"
 #include "storage/Cadastro.h"
@@ -105,10 +106,16 @@ void Principal::novoContribuinte()
     }
 }
 
+// The accountant window switches the main window on when it loads and when it closes.
 void Principal::abrirContador()
 {
-    // The accountant window is not there yet: nothing opens, so the main window stays usable.
-    setInputEnabled(true);
+    try {
+        frmContador::abrir();
+    } catch (const DatabaseError& error) {
+        MessageBox::show(this, RelatorioErroBanco(error));
+        // No accountant window opened that could switch the main window back on.
+        setInputEnabled(true);
+    }
 }
 
 void Principal::abrirCriaContribuinte()

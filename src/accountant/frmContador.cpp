@@ -1,0 +1,197 @@
+#include "frmContador.h"
+#include "ui_frmContador.h"
+
+#include "app/Principal.h"
+#include "platform/MessageBox.h"
+#include "platform/Session.h"
+#include "storage/Cadastro.h"
+#include "storage/Database.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+
+#include <exception>
+
+namespace tervalia {
+
+using contador::TipoDocumento;
+namespace mensagem = contador::mensagem;
+
+namespace {
+QString mascara(TipoDocumento tipo)
+{
+    return tipo == TipoDocumento::Cpf ? QString(contador::mascaraCpf) : QString(contador::mascaraCnpj);
+}
+
+bool semDigitos(const QString& texto)
+{
+    return std::none_of(texto.cbegin(), texto.cend(), [](QChar c) { return c.isDigit(); });
+}
+} // namespace
+
+frmContador::frmContador(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::frmContador>())
+{
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_ui->txtCNPJCPF->setInputMask(mascara(TipoDocumento::Cnpj));
+    m_ui->txtTelefone->setInputMask(QString(contador::mascaraTelefone));
+    m_ui->txtCEP->setInputMask(QString(contador::mascaraCep));
+    for (QLineEdit* mascarado : {m_ui->txtCNPJCPF, m_ui->txtTelefone, m_ui->txtCEP})
+        mascarado->installEventFilter(this);
+
+    connect(m_ui->opt_fisica, &QRadioButton::clicked, this, [this] { mudaMascaraDocumento(TipoDocumento::Cpf); });
+    connect(m_ui->opt_juridica, &QRadioButton::clicked, this, [this] { mudaMascaraDocumento(TipoDocumento::Cnpj); });
+    connect(m_ui->btnOK, &QPushButton::clicked, this, &frmContador::btnOK_Click);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &frmContador::Command2_Click);
+
+    Form_Load();
+}
+
+frmContador::~frmContador() = default;
+
+frmContador* frmContador::abrir()
+{
+    frmContador* janela = instance();
+    janela->show();
+    janela->raise();
+    janela->activateWindow();
+    return janela;
+}
+
+void frmContador::closeEvent(QCloseEvent* event)
+{
+    if (!programEnding())
+        Principal::switchOn();
+    QWidget::closeEvent(event);
+}
+
+bool frmContador::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* campo = qobject_cast<QLineEdit*>(watched);
+    if (campo == m_ui->txtCNPJCPF && event->type() == QEvent::FocusOut)
+        txtCNPJCPF_LostFocus();
+    // A click into the blank part of an empty masked field would leave the cursor where typed
+    // digits are dropped: start at the first place instead.
+    if (campo && event->type() == QEvent::MouseButtonRelease && semDigitos(campo->displayText()) &&
+        !campo->hasSelectedText())
+        campo->setCursorPosition(0);
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmContador::Form_Load()
+{
+    Principal::switchOn();
+    const std::optional<ContadorRecord> salvo = cadastro::readContador();
+    if (!salvo)
+        return;
+
+    // The stored document keeps its punctuation: 14 characters are a CPF, anything else a CNPJ.
+    m_tipoDocumento = salvo->cpfCnpj.size() == contador::tamanhoCpfFormatado ? TipoDocumento::Cpf
+                                                                              : TipoDocumento::Cnpj;
+    m_ui->txtCNPJCPF->setInputMask(mascara(m_tipoDocumento));
+    m_ui->txtCNPJCPF->setText(salvo->cpfCnpj);
+    // Only removal can change the document of a stored accountant.
+    for (QWidget* travado : std::initializer_list<QWidget*>{m_ui->txtCNPJCPF, m_ui->opt_fisica, m_ui->opt_juridica})
+        travado->setEnabled(false);
+
+    m_ui->txtCRC->setText(salvo->numCrc);
+    m_ui->txtRazaoSocial->setText(salvo->razaoNome);
+    m_ui->txtLogradouro->setText(salvo->nomEndereco);
+    m_ui->txtNumero->setText(salvo->numPredial);
+    m_ui->txtComplemento->setText(salvo->dscComplemento);
+    m_ui->txtBairro->setText(salvo->nomBairro);
+    m_ui->txtCidade->setText(salvo->nomCidade);
+    m_ui->txtUF->setText(salvo->nomEstado);
+    m_ui->txtTelefone->setText(salvo->numTelefone);
+    m_ui->txtCEP->setText(salvo->numCep);
+    m_ui->txtEmail->setText(salvo->email);
+}
+
+// The digits typed so far move into the new mask, in order.
+void frmContador::mudaMascaraDocumento(TipoDocumento tipo)
+{
+    QString digitos = m_ui->txtCNPJCPF->displayText();
+    digitos.removeIf([](QChar c) { return !c.isDigit(); });
+    m_tipoDocumento = tipo;
+    m_ui->txtCNPJCPF->setInputMask(mascara(tipo));
+    m_ui->txtCNPJCPF->setText(digitos);
+}
+
+// Masked fields are read as displayed: literals and "_" placeholders included.
+ContadorRecord frmContador::campos() const
+{
+    return {m_ui->txtCNPJCPF->displayText(), m_ui->txtCRC->text(),        m_ui->txtRazaoSocial->text(),
+            m_ui->txtLogradouro->text(),     m_ui->txtNumero->text(),     m_ui->txtComplemento->text(),
+            m_ui->txtBairro->text(),         m_ui->txtCidade->text(),     m_ui->txtUF->text(),
+            m_ui->txtTelefone->displayText(), m_ui->txtCEP->displayText(), m_ui->txtEmail->text()};
+}
+
+void frmContador::txtCNPJCPF_LostFocus()
+{
+    m_ui->erroMsg->setText(contador::verificaDocumento(m_tipoDocumento, m_ui->txtCNPJCPF->displayText()));
+}
+
+// The server hears of every confirmation, even one that the checks then refuse.
+void frmContador::btnOK_Click()
+{
+    const ContadorRecord digitado = campos();
+    try {
+        contador::fnContador(digitado);
+    } catch (const std::exception&) {
+        MessageBox::show(this, mensagem::falhaConexao(2), QString(mensagem::titulo), QMessageBox::Critical);
+        return;
+    }
+    try {
+        confirma(digitado);
+    } catch (const DatabaseError&) {
+        MessageBox::show(this, mensagem::falhaConexao(1), QString(mensagem::titulo), QMessageBox::Critical);
+    }
+}
+
+void frmContador::confirma(const ContadorRecord& digitado)
+{
+    const ContadorRecord verificado = contador::comApostrofosDobrados(digitado);
+    QString erro = contador::verificaDocumento(m_tipoDocumento, verificado.cpfCnpj);
+    m_ui->erroMsg->setText(erro);
+    if (!erro.isEmpty())
+        return;
+
+    erro = contador::verificaCampos(verificado, [this] {
+        return MessageBox::show(this, mensagem::perguntaCrc(), QString(mensagem::titulo), QMessageBox::NoIcon,
+                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
+    m_ui->erroMsg->setText(erro);
+    if (!erro.isEmpty())
+        return;
+
+    // Values are bound, not spliced, so they are stored exactly as typed.
+    cadastro::replaceContador(digitado);
+    close();
+    MessageBox::show(Principal::existing(), mensagem::sucesso(), QString(mensagem::titulo),
+                     QMessageBox::Information);
+}
+
+void frmContador::Command2_Click()
+{
+    try {
+        cadastro::deleteContador();
+    } catch (const DatabaseError&) {
+        MessageBox::show(this, mensagem::falhaRemocao(), QString(mensagem::titulo));
+        return;
+    }
+    // The new, empty window can only come once this one is gone.
+    connect(this, &QObject::destroyed, qApp, &frmContador::reabreVazia, Qt::QueuedConnection);
+    close();
+}
+
+void frmContador::reabreVazia()
+{
+    try {
+        abrir();
+    } catch (const DatabaseError&) {
+        MessageBox::show(Principal::existing(), mensagem::falhaRemocao(), QString(mensagem::titulo));
+    }
+}
+
+} // namespace tervalia
