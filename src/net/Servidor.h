@@ -32,6 +32,13 @@ inline constexpr QLatin1StringView paramChave("Chave");
 inline constexpr QLatin1StringView diretorio("vbs");
 inline constexpr QLatin1StringView raiz("listaTransferencias");
 inline constexpr QLatin1StringView item("transferencia");
+// Children of each "transferencia", in the order of the history grid's columns.
+inline constexpr QLatin1StringView campos[5] = {
+    QLatin1StringView("referencia"), QLatin1StringView("data"),       QLatin1StringView("protocolo"),
+    QLatin1StringView("status"),     QLatin1StringView("adicionado"),
+};
+// Status values the program acts on: verified without messages, and details available.
+inline constexpr int statusSemMensagens = 1, statusComDetalhes = 2;
 // Fixed positions in the "return" text, counted from 1.
 inline constexpr int posDataServidor = 32, lenDataServidor = 19;
 inline constexpr int posAnoTrabalho = 59, lenAnoTrabalho = 9;
@@ -40,6 +47,13 @@ inline constexpr int posVersao = 78, lenVersao = 20;
 inline constexpr QLatin1StringView chaveInvalida("CHAVE_INVALIDA");
 inline constexpr QLatin1StringView marcaChaveRecusada("CHAVE_I");
 } // namespace historico
+
+// Answer of "Transferencia.ver": each child of the root is one message, with its text in a
+// DETALHE child and, when it has attributes, the delivery's protocol in PROTOCOLO.
+namespace detalhes {
+inline constexpr QLatin1StringView elementoDetalhe("DETALHE");
+inline constexpr QLatin1StringView atributoProtocolo("PROTOCOLO");
+} // namespace detalhes
 
 // Parameters of "Transferencia.ecnpj", in the order sent, and its fixed-position answer.
 namespace chave {
