@@ -1,0 +1,45 @@
+#pragma once
+
+#include "server/HttpRequest.h"
+
+#include <QObject>
+#include <QTcpServer>
+
+namespace tervalia::standin {
+
+class RequestHandler;
+
+// Listens on 127.0.0.1 and answers one request per connection, then closes it. Whatever arrives, a
+// malformed request gets an error answer and the server goes on.
+class HttpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit HttpServer(RequestHandler& handler, HttpLimits limits = {}, QObject* parent = nullptr);
+    ~HttpServer() override;
+
+    bool listen(quint16 port); // 0 picks a free port
+    quint16 port() const { return m_server.serverPort(); }
+    QString errorString() const { return m_server.errorString(); }
+
+    // A connection that sends nothing for this long gets 408 and is closed.
+    void setIdleTimeout(int ms) { m_idleMs = ms; }
+
+signals:
+    // One line per request served: time, method, path, status and what was done.
+    void served(const QString& line);
+
+private:
+    void acceptConnections();
+
+    RequestHandler& m_handler;
+    HttpLimits m_limits;
+    QTcpServer m_server;
+    int m_idleMs = 30000;
+    int m_open = 0;
+
+    friend class Connection;
+};
+
+} // namespace tervalia::standin

@@ -1,0 +1,112 @@
+// tervalia-server: a stand-in for the municipality's server, for the demo and the tests. It listens on
+// 127.0.0.1 only and keeps its state in an SQLite file of its own.
+#include "server/HttpServer.h"
+#include "server/RequestHandler.h"
+#include "server/Seed.h"
+#include "server/Store.h"
+
+#include <cstdio>
+#include <memory>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+using namespace tervalia::standin;
+
+namespace {
+
+void printLine(FILE* stream, const QString& line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+bool readPort(const QString& text, quint16& port)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok);
+    port = quint16(value);
+    return ok && value <= 65535;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tervalia-server"));
+
+    QCommandLineParser cli;
+    cli.setApplicationDescription(
+        QStringLiteral("Servidor substituto do servidor da Prefeitura de Ostare, para a demonstração e os testes.\n"
+                       "Escuta só em 127.0.0.1; a primeira linha da saída é \"LISTENING <porta>\"."));
+    cli.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Porta (0 escolhe uma livre)."),
+                                        QStringLiteral("porta"), QStringLiteral("0"));
+    const QCommandLineOption stateOption(QStringLiteral("state"),
+                                         QStringLiteral("Arquivo SQLite do estado do servidor (criado se faltar)."),
+                                         QStringLiteral("arquivo"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Arquivo JSON de semente."),
+                                        QStringLiteral("arquivo"));
+    const QCommandLineOption clockOption(QStringLiteral("clock"),
+                                         QStringLiteral("Data e hora fixas do servidor, dd/mm/aaaa hh:mm:ss."),
+                                         QStringLiteral("data"));
+    const QCommandLineOption receiptOption(
+        QStringLiteral("receipt-port"),
+        QStringLiteral("Porta a mais, também em 127.0.0.1 (o navegador abre o protocolo na porta 80)."),
+        QStringLiteral("porta"));
+    cli.addOptions({portOption, stateOption, seedOption, clockOption, receiptOption});
+    cli.process(app);
+
+    quint16 port = 0;
+    if (!readPort(cli.value(portOption), port)) {
+        printLine(stderr, QStringLiteral("tervalia-server: porta inválida: %1").arg(cli.value(portOption)));
+        return 2;
+    }
+    if (!cli.isSet(stateOption)) {
+        printLine(stderr, QStringLiteral("tervalia-server: falta --state <arquivo>"));
+        return 2;
+    }
+    RequestHandler::Clock clock;
+    if (cli.isSet(clockOption)) {
+        const QDateTime fixed = QDateTime::fromString(cli.value(clockOption), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        if (!fixed.isValid()) {
+            printLine(stderr, QStringLiteral("tervalia-server: --clock deve ter a forma dd/mm/aaaa hh:mm:ss"));
+            return 2;
+        }
+        clock = [fixed] { return fixed; };
+    }
+
+    std::unique_ptr<Store> store;
+    try {
+        store = std::make_unique<Store>(cli.value(stateOption));
+        if (cli.isSet(seedOption))
+            store->aplicarSemente(readSeed(cli.value(seedOption)));
+    } catch (const std::exception& e) {
+        printLine(stderr, QStringLiteral("tervalia-server: %1").arg(QString::fromStdString(e.what())));
+        return 1;
+    }
+
+    RequestHandler handler(*store, clock);
+    HttpServer server(handler);
+    if (!server.listen(port)) {
+        printLine(stderr, QStringLiteral("tervalia-server: não foi possível escutar em 127.0.0.1:%1: %2")
+                              .arg(port)
+                              .arg(server.errorString()));
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("LISTENING %1").arg(server.port()));
+    const auto log = [](const QString& line) { printLine(stdout, line); };
+    QObject::connect(&server, &HttpServer::served, log);
+
+    HttpServer receipts(handler);
+    quint16 receiptPort = 0;
+    if (cli.isSet(receiptOption)) {
+        if (!readPort(cli.value(receiptOption), receiptPort) || !receipts.listen(receiptPort))
+            printLine(stderr, QStringLiteral("tervalia-server: aviso: porta %1 indisponível: %2")
+                                  .arg(cli.value(receiptOption), receipts.errorString()));
+        else
+            QObject::connect(&receipts, &HttpServer::served, log);
+    }
+    return QCoreApplication::exec();
+}
