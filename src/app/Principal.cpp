@@ -43,6 +43,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     setAttribute(Qt::WA_DeleteOnClose);
     m_ui->mnContribuinte->insertSeparator(m_ui->mnContador)->setObjectName(QStringLiteral("space2"));
     setupGridTransmissoes();
+    setupHistorico();
 
     connect(m_ui->mnSair, &QAction::triggered, this, [] { endProgram(); });
     connect(m_ui->mnContribuinteNovo, &QAction::triggered, this, &Principal::novoContribuinte);

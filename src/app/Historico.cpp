@@ -1,0 +1,212 @@
+#include "Historico.h"
+
+#include "net/Servidor.h"
+#include "platform/ProgramDir.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+
+#include <vector>
+
+namespace tervalia::historico {
+
+namespace {
+
+// An element of a parsed answer. Both answers are read three levels deep (root, item, field);
+// deeper elements only add their text, so no answer can build an arbitrarily deep tree.
+struct No
+{
+    QString nome;
+    QString nomeLocal;
+    QXmlStreamAttributes atributos;
+    QString texto; // every character below the element, in document order
+    std::vector<No> filhos;
+};
+
+constexpr int niveisLidos = 3;
+
+void abreElemento(const QXmlStreamReader& reader, No& raiz, std::vector<No*>& abertos)
+{
+    // The parent stays open while its children are read, so its vector does not move under them.
+    No& no = abertos.empty() ? raiz : abertos.back()->filhos.emplace_back();
+    no.nome = reader.qualifiedName().toString();
+    no.nomeLocal = reader.name().toString();
+    no.atributos = reader.attributes();
+    abertos.push_back(&no);
+}
+
+// The reader never fetches an external entity; it would silently leave it out of the text. An
+// answer that declares one is refused instead, so that no message is shown cut short.
+void recusaEntidadesExternas(const QXmlStreamReader& reader)
+{
+    for (const QXmlStreamEntityDeclaration& entidade : reader.entityDeclarations()) {
+        if (!entidade.systemId().isEmpty() || !entidade.publicId().isEmpty())
+            throw XmlError(QStringLiteral("O documento declara a entidade externa \"%1\", que não é lida.")
+                               .arg(entidade.name().toString()));
+    }
+}
+
+No lerDocumento(const QString& documento)
+{
+    QXmlStreamReader reader(documento);
+    No raiz;
+    std::vector<No*> abertos;
+    std::vector<QString> textos; // text of every open element, innermost last
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            textos.emplace_back();
+            if (textos.size() <= niveisLidos)
+                abreElemento(reader, raiz, abertos);
+            break;
+        case QXmlStreamReader::EndElement: {
+            QString texto = std::move(textos.back());
+            textos.pop_back();
+            if (!textos.empty())
+                textos.back() += texto;
+            if (textos.size() < niveisLidos) {
+                abertos.back()->texto = std::move(texto);
+                abertos.pop_back();
+            }
+            break;
+        }
+        case QXmlStreamReader::Characters:
+            if (!textos.empty())
+                textos.back() += reader.text();
+            break;
+        case QXmlStreamReader::DTD:
+            recusaEntidadesExternas(reader);
+            break;
+        default:
+            break;
+        }
+    }
+    if (reader.hasError())
+        throw XmlError(reader.errorString());
+    return raiz;
+}
+
+const No* primeiroFilho(const No& no, QLatin1StringView nome)
+{
+    for (const No& filho : no.filhos) {
+        if (filho.nome == nome)
+            return &filho;
+    }
+    return nullptr;
+}
+
+Linha linhaDe(const No& transferencia)
+{
+    Linha linha;
+    for (const No& campo : transferencia.filhos) {
+        for (int coluna = 0; coluna < numColunas; ++coluna) {
+            if (campo.nome == servidor::historico::campos[coluna])
+                linha[coluna] = campo.texto;
+        }
+    }
+    return linha;
+}
+
+ItemDetalhe itemDe(const No& mensagem)
+{
+    const No* detalhe = primeiroFilho(mensagem, servidor::detalhes::elementoDetalhe);
+    if (!detalhe)
+        throw DetalhesError("message without DETALHE");
+    ItemDetalhe item{mensagem.nome, detalhe->texto, std::nullopt, {}};
+    if (!mensagem.atributos.isEmpty()) {
+        if (!mensagem.atributos.hasAttribute(servidor::detalhes::atributoProtocolo))
+            throw DetalhesError("message with attributes but no PROTOCOLO");
+        item.protocolo = mensagem.atributos.value(servidor::detalhes::atributoProtocolo).toString();
+    }
+    for (const No& filho : mensagem.filhos)
+        item.subitens.append(filho.texto);
+    return item;
+}
+
+// A hand-edited file may be in UTF-8 or in the old single-byte code page.
+QString decodificaArquivo(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString texto = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : texto;
+}
+
+} // namespace
+
+XmlError::XmlError(const QString& motivo) : std::runtime_error(motivo.toStdString()), m_motivo(motivo)
+{
+}
+
+Rejeicao rejeicao(const QString& retorno)
+{
+    if (retorno.trimmed().toUpper() == servidor::historico::chaveInvalida)
+        return Rejeicao::ChaveInvalida;
+    if (retorno.contains(servidor::historico::marcaChaveRecusada))
+        return Rejeicao::AcessoNaoAutorizado;
+    return Rejeicao::Nenhuma;
+}
+
+QList<Linha> lerTransferencias(const QString& documento)
+{
+    const No raiz = lerDocumento(documento);
+    QList<Linha> linhas;
+    if (raiz.nome != servidor::historico::raiz)
+        return linhas;
+    for (const No& filho : raiz.filhos) {
+        if (filho.nome == servidor::historico::item)
+            linhas.append(linhaDe(filho));
+    }
+    return linhas;
+}
+
+QString trecho(const QString& texto, int posicao, int tamanho)
+{
+    return texto.mid(posicao - 1, tamanho);
+}
+
+std::optional<QDateTime> converteDataServidor(const QString& texto)
+{
+    const QStringList partes = texto.trimmed().split(u' ', Qt::SkipEmptyParts);
+    if (partes.size() != 2)
+        return std::nullopt;
+    // Explicit formats: the user's regional settings never decide the order of day and month.
+    const QDate data = QDate::fromString(partes[0], QStringLiteral("d/M/yyyy"));
+    const QTime hora = QTime::fromString(partes[1], QStringLiteral("H:m:s"));
+    if (!data.isValid() || !hora.isValid())
+        return std::nullopt;
+    QDateTime momento(data, hora);
+    // An hour skipped by a daylight-saving change does not exist locally: take the clock time an
+    // hour earlier (counted without any such change) and move it one hour on, past the change.
+    if (!momento.isValid()) {
+        const QDateTime umaHoraAntes = QDateTime(data, hora, Qt::UTC).addSecs(-3600);
+        momento = QDateTime(umaHoraAntes.date(), umaHoraAntes.time()).addSecs(3600);
+    }
+    return momento.isValid() ? std::optional(momento) : std::nullopt;
+}
+
+std::optional<QString> lerMarcaVersao()
+{
+    QFile arquivo(programFile(QStringLiteral("info.dip")));
+    if (!arquivo.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return decodificaArquivo(arquivo.readAll());
+}
+
+QString ItemDetalhe::texto() const
+{
+    if (detalhe.size() > 3)
+        return nome + QLatin1String(": ") + detalhe;
+    return QLatin1String("DIPAM : ") + detalhe;
+}
+
+Detalhes lerDetalhes(const QString& documento)
+{
+    const No raiz = lerDocumento(documento);
+    Detalhes detalhes{raiz.nomeLocal, {}};
+    for (const No& mensagem : raiz.filhos)
+        detalhes.itens.append(itemDe(mensagem));
+    return detalhes;
+}
+
+} // namespace tervalia::historico
