@@ -52,6 +52,13 @@ void fnContador(const ContadorRecord& digitado)
     static_cast<void>(EnviaSoap(operacao, montaEnvelope(operacao, parametrosEnvio(comApostrofosDobrados(digitado)))));
 }
 
+QString verificaDigitosDocumento(TipoDocumento tipo, const QString& texto)
+{
+    if (tipo == TipoDocumento::Cpf)
+        return CPFValida(texto) ? QString() : mensagem::documentoCpf();
+    return CNPJValida(texto) ? QString() : mensagem::documentoCnpj();
+}
+
 QString verificaDocumento(TipoDocumento tipo, const QString& texto)
 {
     if (tipo == TipoDocumento::Cpf) {

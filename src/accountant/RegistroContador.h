@@ -31,7 +31,10 @@ QList<QPair<QString, QString>> parametrosEnvio(const ContadorRecord& contador);
 // looked at; a failed transfer throws SoapError.
 void fnContador(const ContadorRecord& digitado);
 
-// The document message when the number in the (escaped) field text is wrong, else empty.
+// The document message when the check digits of the field text are wrong, else empty. Missing
+// places read as zeros: nothing here counts them.
+QString verificaDigitosDocumento(TipoDocumento tipo, const QString& texto);
+// The same, and also refused when digits are missing: what a confirmation requires.
 QString verificaDocumento(TipoDocumento tipo, const QString& texto);
 
 // Checks the other fields of the escaped record in the window's order and returns the first

@@ -129,7 +129,7 @@ ContadorRecord frmContador::campos() const
 
 void frmContador::txtCNPJCPF_LostFocus()
 {
-    m_ui->erroMsg->setText(contador::verificaDocumento(m_tipoDocumento, m_ui->txtCNPJCPF->displayText()));
+    m_ui->erroMsg->setText(contador::verificaDigitosDocumento(m_tipoDocumento, m_ui->txtCNPJCPF->displayText()));
 }
 
 // The server hears of every confirmation, even one that the checks then refuse.
