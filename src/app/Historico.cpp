@@ -134,9 +134,7 @@ QString decodificaArquivo(const QByteArray& bytes)
 
 } // namespace
 
-XmlError::XmlError(const QString& motivo) : std::runtime_error(motivo.toStdString()), m_motivo(motivo)
-{
-}
+XmlError::XmlError(const QString& motivo) : std::runtime_error(motivo.toStdString()), m_motivo(motivo) {}
 
 Rejeicao rejeicao(const QString& retorno)
 {

@@ -34,9 +34,9 @@ Resultado falha(Resultado::Falha tipo, const QString& descricao)
 QString chamaServidor(QLatin1StringView operacao, const QString& nome, const QString& chave)
 {
     namespace h = servidor::historico;
-    return EnviaSoap(operacao, montaEnvelope(operacao, {{h::paramNome, nome},
-                                                        {h::paramDiretorio, h::diretorio},
-                                                        {h::paramChave, chave}}));
+    return EnviaSoap(
+        operacao,
+        montaEnvelope(operacao, {{h::paramNome, nome}, {h::paramDiretorio, h::diretorio}, {h::paramChave, chave}}));
 }
 
 void AdicionaDetalhe(QTreeWidgetItem* raiz, const historico::ItemDetalhe& detalhe)
@@ -100,7 +100,8 @@ Principal::ResultadoAtualizacao Principal::RecebeDadosServer()
     namespace h = servidor::historico;
     const std::optional<QString> marcaInstalada = historico::lerMarcaVersao();
     if (!marcaInstalada)
-        return falha(Resultado::SemInfoDip, QStringLiteral("O arquivo info.dip não pôde ser lido na pasta do programa."));
+        return falha(Resultado::SemInfoDip,
+                     QStringLiteral("O arquivo info.dip não pôde ser lido na pasta do programa."));
 
     QString resposta;
     try {

@@ -73,16 +73,16 @@ void HistoricoTest::transferenciasEmOrdem()
 {
     // Children in any order, unknown ones ignored, one delivery without protocolo, a nested
     // element contributing its text.
-    const QString documento = QStringLiteral(
-        "<?xml version=\"1.0\"?>\n<listaTransferencias a=\"1\">\n"
-        " <transferencia><status>1</status><referencia> 01/2025 </referencia><data>10/02/2025</data>"
-        "<protocolo>P1</protocolo><adicionado>1.234,56</adicionado><extra>x</extra></transferencia>\n"
-        " <outro><referencia>não é entrega</referencia></outro>\n"
-        " <transferencia><referencia>02/2025</referencia><status>2</status><adicionado>0</adicionado>"
-        "<data>11/<b>03</b>/2025</data></transferencia>\n"
-        " <transferencia><protocolo>P3</protocolo><Status>9</Status><referencia>03/2025</referencia>"
-        "<referencia>03/2025 ret</referencia></transferencia>\n"
-        "</listaTransferencias>");
+    const QString documento =
+        QStringLiteral("<?xml version=\"1.0\"?>\n<listaTransferencias a=\"1\">\n"
+                       " <transferencia><status>1</status><referencia> 01/2025 </referencia><data>10/02/2025</data>"
+                       "<protocolo>P1</protocolo><adicionado>1.234,56</adicionado><extra>x</extra></transferencia>\n"
+                       " <outro><referencia>não é entrega</referencia></outro>\n"
+                       " <transferencia><referencia>02/2025</referencia><status>2</status><adicionado>0</adicionado>"
+                       "<data>11/<b>03</b>/2025</data></transferencia>\n"
+                       " <transferencia><protocolo>P3</protocolo><Status>9</Status><referencia>03/2025</referencia>"
+                       "<referencia>03/2025 ret</referencia></transferencia>\n"
+                       "</listaTransferencias>");
     const QList<Linha> linhas = lerTransferencias(documento);
     QCOMPARE(linhas.size(), 3);
     QCOMPARE(linhas[0], (Linha{" 01/2025 ", "10/02/2025", "P1", "1", "1.234,56"}));
@@ -213,11 +213,16 @@ void HistoricoTest::regraDipam_data()
 {
     QTest::addColumn<QString>("detalhe");
     QTest::addColumn<QString>("texto");
-    QTest::newRow("vazio") << "" << "DIPAM : ";
-    QTest::newRow("tres") << "OK!" << "DIPAM : OK!";
-    QTest::newRow("tres acentuados") << "ção" << "DIPAM : ção";
-    QTest::newRow("quatro") << "Erro" << "mensagem: Erro";
-    QTest::newRow("longo") << "Valor divergente no campo 12" << "mensagem: Valor divergente no campo 12";
+    QTest::newRow("vazio") << ""
+                           << "DIPAM : ";
+    QTest::newRow("tres") << "OK!"
+                          << "DIPAM : OK!";
+    QTest::newRow("tres acentuados") << "ção"
+                                     << "DIPAM : ção";
+    QTest::newRow("quatro") << "Erro"
+                            << "mensagem: Erro";
+    QTest::newRow("longo") << "Valor divergente no campo 12"
+                           << "mensagem: Valor divergente no campo 12";
 }
 
 void HistoricoTest::regraDipam()
@@ -269,9 +274,9 @@ void HistoricoTest::entidadeExternaNaoLida_data()
     QTest::newRow("outro servidor")
         << "<!DOCTYPE m [<!ENTITY e SYSTEM \"http://127.0.0.1:9/x\">]><m><erro><DETALHE>a&e;</DETALHE></erro></m>"
         << true;
-    QTest::newRow("parametro do DTD")
-        << "<!DOCTYPE m [<!ENTITY % p SYSTEM \"" + segredo + "\"> %p;]><m><erro><DETALHE>x&p;</DETALHE></erro></m>"
-        << true;
+    QTest::newRow("parametro do DTD") << "<!DOCTYPE m [<!ENTITY % p SYSTEM \"" + segredo +
+                                             "\"> %p;]><m><erro><DETALHE>x&p;</DETALHE></erro></m>"
+                                      << true;
     QTest::newRow("DTD externo") << "<!DOCTYPE m SYSTEM \"" + segredo + "\"><m><erro><DETALHE>x</DETALHE></erro></m>"
                                  << false;
 }

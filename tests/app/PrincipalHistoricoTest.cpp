@@ -27,8 +27,7 @@ const QString chave = QStringLiteral("AB12CD34");
 const QString indisponivelRefresh = QStringLiteral("O Servidor está indisponivel, tente novamente mais tarde.");
 const QString indisponivel = QStringLiteral("O Servidor está indisponível, tente novamente mais tarde.");
 
-template <class T>
-T* child(QWidget* window, const char* name)
+template <class T> T* child(QWidget* window, const char* name)
 {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
     if (!w)
@@ -60,8 +59,8 @@ QString historico(const QString& data, const QString& versao, const QString& ent
 {
     QString texto = QStringLiteral("<listaTransferencias");
     auto atributo = [&texto](const QString& nome, int posicao, const QString& valor) {
-        texto += QString(posicao - 1 - texto.size() - nome.size() - 2, u' ') + nome + QStringLiteral("=\"") + valor +
-                 u'"';
+        texto +=
+            QString(posicao - 1 - texto.size() - nome.size() - 2, u' ') + nome + QStringLiteral("=\"") + valor + u'"';
     };
     atributo(QStringLiteral("data"), 32, data);
     atributo(QStringLiteral("ano"), 59, QStringLiteral("2025/2026"));
@@ -108,6 +107,7 @@ private slots:
     void atualizaDuasVezesMesmoEstado();
     void atualizaFalhas_data();
     void atualizaFalhas();
+    void atualizaSemInfoDipNaoChamaServidor();
 
     void cliqueNasEntregas();
     void detalhesComFalha_data();
@@ -190,12 +190,13 @@ void PrincipalHistoricoTest::populaRejeicoesEListaVazia_data()
     QTest::addColumn<QMessageBox::Icon>("icone");
     QTest::addColumn<bool>("gridIntacto");
     QTest::addColumn<bool>("botaoHabilitado");
-    QTest::newRow("chave_invalida minuscula com brancos")
-        << "  chave_invalida  " << "Chave inválida" << QMessageBox::Critical << true << false;
+    QTest::newRow("chave_invalida minuscula com brancos") << "  chave_invalida  "
+                                                          << "Chave inválida" << QMessageBox::Critical << true << false;
     QTest::newRow("CHAVE_INVALIDA seguida de texto")
-        << "CHAVE_INVALIDA IE 0620000000123" << "Acesso não autorizado" << QMessageBox::Information << false << true;
-    QTest::newRow("lista vazia") << "<listaTransferencias></listaTransferencias>" << "" << QMessageBox::NoIcon << false
-                                 << true;
+        << "CHAVE_INVALIDA IE 0620000000123"
+        << "Acesso não autorizado" << QMessageBox::Information << false << true;
+    QTest::newRow("lista vazia") << "<listaTransferencias></listaTransferencias>"
+                                 << "" << QMessageBox::NoIcon << false << true;
 }
 
 void PrincipalHistoricoTest::populaRejeicoesEListaVazia()
@@ -228,17 +229,17 @@ void PrincipalHistoricoTest::populaRejeicoesEListaVazia()
 
 void PrincipalHistoricoTest::populaTresLinhasEmOrdem()
 {
-    const QString documento = QStringLiteral(
-        "<listaTransferencias>"
-        "<transferencia><referencia>01/2025</referencia><data>10/02/2025</data><protocolo>P1</protocolo>"
-        "<status>1</status><adicionado>10,00</adicionado></transferencia>"
-        "<transferencia><adicionado>20,00</adicionado><status>2</status><data>11/03/2025</data>"
-        "<referencia>02/2025</referencia></transferencia>"
-        "<transferencia><referencia>03/2025</referencia><protocolo>P3</protocolo></transferencia>"
-        "</listaTransferencias>");
+    const QString documento =
+        QStringLiteral("<listaTransferencias>"
+                       "<transferencia><referencia>01/2025</referencia><data>10/02/2025</data><protocolo>P1</protocolo>"
+                       "<status>1</status><adicionado>10,00</adicionado></transferencia>"
+                       "<transferencia><adicionado>20,00</adicionado><status>2</status><data>11/03/2025</data>"
+                       "<referencia>02/2025</referencia></transferencia>"
+                       "<transferencia><referencia>03/2025</referencia><protocolo>P3</protocolo></transferencia>"
+                       "</listaTransferencias>");
     QVERIFY(m_p->PopulaGridTransmissoes(documento));
-    QCOMPARE(linhasDoGrid(), (QStringList{"01/2025|10/02/2025|P1|1|10,00", "02/2025|11/03/2025||2|20,00",
-                                          "03/2025||P3||"}));
+    QCOMPARE(linhasDoGrid(),
+             (QStringList{"01/2025|10/02/2025|P1|1|10,00", "02/2025|11/03/2025||2|20,00", "03/2025||P3||"}));
     QCOMPARE(grid()->item(0, Principal::ColValorAdicionado)->textAlignment(), int(Qt::AlignRight | Qt::AlignTop));
 
     // A new answer replaces the rows.
@@ -324,8 +325,10 @@ void PrincipalHistoricoTest::atualizaChaveRecusadaRetiraSelecao_data()
 {
     QTest::addColumn<QString>("retorno");
     QTest::addColumn<QString>("mensagem");
-    QTest::newRow("CHAVE_INVALIDA") << " CHAVE_INVALIDA" << "Chave inválida";
-    QTest::newRow("outra recusa") << "CHAVE_INEXISTENTE" << "Acesso não autorizado";
+    QTest::newRow("CHAVE_INVALIDA") << " CHAVE_INVALIDA"
+                                    << "Chave inválida";
+    QTest::newRow("outra recusa") << "CHAVE_INEXISTENTE"
+                                  << "Acesso não autorizado";
 }
 
 void PrincipalHistoricoTest::atualizaChaveRecusadaRetiraSelecao()
@@ -411,6 +414,18 @@ void PrincipalHistoricoTest::atualizaFalhas()
     QCOMPARE(m_p->ieSelecionada(), ie);
 }
 
+void PrincipalHistoricoTest::atualizaSemInfoDipNaoChamaServidor()
+{
+    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1"))));
+    m_dir->removeFile(QStringLiteral("info.dip"));
+    m_servidor->setAnswer(respostaSoap(historicoAtual()));
+    const Resultado r = m_p->RecebeDadosServer();
+    QCOMPARE(r.falha, Resultado::SemInfoDip);
+    QVERIFY(m_servidor->requests().isEmpty());
+    QCOMPARE(grid()->rowCount(), 1);
+    QVERIFY(m_p->DataServidor.isNull());
+}
+
 void PrincipalHistoricoTest::cliqueNasEntregas()
 {
     QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1") + entrega("02/2025", "2", "P2") +
@@ -470,7 +485,8 @@ void PrincipalHistoricoTest::detalhesComFalha_data()
     QTest::newRow("entidade externa")
         << respostaSoap("<!DOCTYPE m [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><m><e><DETALHE>&e;</DETALHE></e></m>",
                         "Transferencia.ver")
-        << "O documento declara a entidade externa \"e\", que não é lida." << "Tervalia";
+        << "O documento declara a entidade externa \"e\", que não é lida."
+        << "Tervalia";
     QTest::newRow("sem DETALHE") << respostaSoap("<m><erro/></m>", "Transferencia.ver") << indisponivel
                                  << "Tervalia - MG";
     QTest::newRow("pagina de erro") << test::HttpDouble::answer("<html>", "text/html", "404 Nao") << indisponivel
@@ -510,9 +526,12 @@ void PrincipalHistoricoTest::protocolo_data()
     const QString base = QStringLiteral("http://ostare.example/protocoloDown.php?IE=0620000000123&key=AB12CD34&ref=");
     QTest::newRow("brancos em volta e dentro") << " 01 / 2025 " << base + "01/2025";
     QTest::newRow("sem codificacao") << "01/2025&x=ç" << base + "01/2025&x=ç";
-    QTest::newRow("sem barra") << "012025" << "";
-    QTest::newRow("celula vazia") << "" << "";
-    QTest::newRow("nenhuma linha atual") << "-" << "";
+    QTest::newRow("sem barra") << "012025"
+                               << "";
+    QTest::newRow("celula vazia") << ""
+                                  << "";
+    QTest::newRow("nenhuma linha atual") << "-"
+                                         << "";
 }
 
 void PrincipalHistoricoTest::protocolo()
@@ -544,10 +563,14 @@ void PrincipalHistoricoTest::openBrowser_data()
 {
     QTest::addColumn<QString>("endereco");
     QTest::addColumn<QString>("aberto");
-    QTest::newRow("sem esquema") << "ostare.example/p?a=1" << "http://ostare.example/p?a=1";
-    QTest::newRow("maiusculas") << "HTTP://ostare.example/" << "HTTP://ostare.example/";
-    QTest::newRow("https") << "https://ostare.example/" << "https://ostare.example/";
-    QTest::newRow("vazio") << "" << "http://";
+    QTest::newRow("sem esquema") << "ostare.example/p?a=1"
+                                 << "http://ostare.example/p?a=1";
+    QTest::newRow("maiusculas") << "HTTP://ostare.example/"
+                                << "HTTP://ostare.example/";
+    QTest::newRow("https") << "https://ostare.example/"
+                           << "https://ostare.example/";
+    QTest::newRow("vazio") << ""
+                           << "http://";
 }
 
 void PrincipalHistoricoTest::openBrowser()
