@@ -42,6 +42,9 @@ frmContador::frmContador(QWidget* parent) : QWidget(parent), m_ui(std::make_uniq
     connect(m_ui->opt_fisica, &QRadioButton::clicked, this, [this] { mudaMascaraDocumento(TipoDocumento::Cpf); });
     connect(m_ui->opt_juridica, &QRadioButton::clicked, this, [this] { mudaMascaraDocumento(TipoDocumento::Cnpj); });
     connect(m_ui->btnOK, &QPushButton::clicked, this, &frmContador::btnOK_Click);
+    // OK is the default button: Enter in any field confirms.
+    for (QLineEdit* campo : findChildren<QLineEdit*>())
+        connect(campo, &QLineEdit::returnPressed, m_ui->btnOK, &QPushButton::click);
     connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->Command2, &QPushButton::clicked, this, &frmContador::Command2_Click);
 
