@@ -3,6 +3,7 @@
 #include "app/Principal.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
+#include "net/HttpDouble.h"
 #include "support/GuiTest.h"
 #include "support/TestProgramDir.h"
 #include "server/Store.h"
@@ -17,7 +18,6 @@
 #include <QRadioButton>
 #include <QSqlQuery>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
@@ -142,46 +142,6 @@ int linhasContador()
     return q.value(0).toInt();
 }
 
-// Takes the requests of the window as they arrive and answers each with an error page.
-class Escuta : public QObject
-{
-public:
-    Escuta()
-    {
-        if (!m_servidor.listen(QHostAddress::LocalHost))
-            qFatal("no free port");
-        connect(&m_servidor, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = m_servidor.nextPendingConnection())
-                connect(s, &QTcpSocket::readyRead, this, [this, s] { le(s); });
-        });
-    }
-    quint16 porta() const { return m_servidor.serverPort(); }
-
-    QList<QByteArray> pedidos;
-
-private:
-    void le(QTcpSocket* s)
-    {
-        QByteArray& dados = m_parciais[s];
-        dados += s->readAll();
-        const qsizetype fimCabecalho = dados.indexOf("\r\n\r\n");
-        if (fimCabecalho < 0)
-            return;
-        const qsizetype inicio = dados.indexOf("Content-Length: ");
-        const qsizetype tamanho = dados.mid(inicio + 16, dados.indexOf("\r\n", inicio) - inicio - 16).toLongLong();
-        if (dados.size() < fimCabecalho + 4 + tamanho)
-            return;
-        pedidos.append(dados);
-        m_parciais.remove(s);
-        s->write("HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/html\r\nContent-Length: 14\r\n"
-                 "Connection: close\r\n\r\n<html>x</html>");
-        s->disconnectFromHost();
-    }
-
-    QTcpServer m_servidor;
-    QHash<QTcpSocket*, QByteArray> m_parciais;
-};
-
 // A loopback port with nobody listening.
 QString portaMorta()
 {
@@ -222,6 +182,7 @@ private slots:
     void removerReopensEmpty_data();
     void removerReopensEmpty();
     void removerFailure();
+    void removerThenReopenFailure();
 
     void novoWithoutAccountantOpensWindow();
     void contadorMenuLeavesMainWindowUsable();
@@ -574,8 +535,9 @@ void ContadorTest::okReplacesTheOneRow()
 // masked field as its bare mask. An error page in answer changes nothing: the entry is saved.
 void ContadorTest::envelopeAsSent()
 {
-    Escuta escuta;
-    m_dir->writeSettings(QStringLiteral("127.0.0.1"), QString::number(escuta.porta()));
+    test::HttpDouble servidor;
+    servidor.setAnswer(test::HttpDouble::answer("<html>erro</html>", "text/html", "500 Internal Server Error"));
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), servidor.port());
     frmContador* w = abrir();
     preenche(w, valido());
     digita(w, "txtCNPJCPF", QString());
@@ -585,12 +547,13 @@ void ContadorTest::envelopeAsSent()
     digita(w, "txtEmail", QStringLiteral("o'neil@ostare.br"));
     clicaOk(w);
 
-    QCOMPARE(escuta.pedidos.size(), 1);
-    const QByteArray& pedido = escuta.pedidos.first();
-    QVERIFY(pedido.startsWith("POST /ravu/server/index.php?wsdl HTTP/1.1\r\n"));
-    QVERIFY(pedido.contains("\r\nContent-Type: text/xml\r\n"));
-    QVERIFY(pedido.contains("\r\nSOAPAction: Transferencia.contador\r\n"));
-    const QByteArray corpo = pedido.mid(pedido.indexOf("\r\n\r\n") + 4);
+    QCOMPARE(servidor.requests().size(), 1);
+    const test::HttpDouble::Request& pedido = servidor.requests().first();
+    QCOMPARE(pedido.method, QByteArray("POST"));
+    QCOMPARE(pedido.target, QByteArray("/ravu/server/index.php?wsdl"));
+    QCOMPARE(pedido.headers.value("content-type"), QByteArray("text/xml"));
+    QCOMPARE(pedido.headers.value("soapaction"), QByteArray("Transferencia.contador"));
+    const QByteArray& corpo = pedido.body;
     QCOMPARE(corpo, QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?><soap12:Envelope "
                                "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
                                "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
@@ -614,7 +577,7 @@ void ContadorTest::envelopeAsSent()
     // With a document the same error page does not stop the save; apostrophes are stored once.
     digita(w, "txtCNPJCPF", QStringLiteral("11222333000181"));
     clicaOk(w);
-    QCOMPARE(escuta.pedidos.size(), 2);
+    QCOMPARE(servidor.requests().size(), 2);
     QCOMPARE(test::takeMessages().size(), 1);
     QTRY_VERIFY(!frmContador::existing());
     QCOMPARE(cadastro::readContador().value().razaoNome, QStringLiteral("D'Avila & Filhos <Ltda>"));
@@ -733,6 +696,25 @@ void ContadorTest::removerFailure()
     QCOMPARE(shown[0].buttons, QMessageBox::Ok);
     QVERIFY(w->isVisible());
     QCOMPARE(frmContador::existing(), w);
+}
+
+// The row is gone, but the new window cannot load: the user hears of it all the same.
+void ContadorTest::removerThenReopenFailure()
+{
+    cadastro::replaceContador(armazenado());
+    QPointer<frmContador> antiga = abrir();
+    QTest::mouseClick(child<QPushButton>(antiga, "Command2"), Qt::LeftButton);
+    QCOMPARE(linhasContador(), 0);
+    m_dir->removeFile(QStringLiteral("dipam.db"));
+
+    QList<MessageBox::Shown> shown;
+    QTRY_VERIFY(!(shown += test::takeMessages()).isEmpty());
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, QStringLiteral("Não foi possível excluir o contador. Tente novamente mais tarde."));
+    QCOMPARE(shown[0].title, tituloMg);
+    QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
+    QVERIFY(!antiga);
+    QVERIFY(!frmContador::existing());
 }
 
 void ContadorTest::novoWithoutAccountantOpensWindow()
