@@ -36,9 +36,8 @@ ContadorRecord comApostrofosDobrados(ContadorRecord c)
 
 QList<QPair<QString, QString>> parametrosEnvio(const ContadorRecord& c)
 {
-    const QString valores[] = {c.cpfCnpj,        c.numCrc,    c.razaoNome, c.nomEndereco,
-                               c.numPredial,     c.dscComplemento, c.nomBairro, c.nomCidade,
-                               c.nomEstado,      c.numTelefone,    c.numCep,    c.email};
+    const QString valores[] = {c.cpfCnpj,   c.numCrc,    c.razaoNome, c.nomEndereco, c.numPredial, c.dscComplemento,
+                               c.nomBairro, c.nomCidade, c.nomEstado, c.numTelefone, c.numCep,     c.email};
     QList<QPair<QString, QString>> parametros;
     for (int i = 0; i < 12; ++i)
         parametros.append({QString(servidor::parametrosContador[i]), valores[i]});

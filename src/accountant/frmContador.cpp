@@ -90,8 +90,7 @@ void frmContador::Form_Load()
         return;
 
     // The stored document keeps its punctuation: 14 characters are a CPF, anything else a CNPJ.
-    m_tipoDocumento = salvo->cpfCnpj.size() == contador::tamanhoCpfFormatado ? TipoDocumento::Cpf
-                                                                              : TipoDocumento::Cnpj;
+    m_tipoDocumento = salvo->cpfCnpj.size() == contador::tamanhoCpfFormatado ? TipoDocumento::Cpf : TipoDocumento::Cnpj;
     m_ui->txtCNPJCPF->setInputMask(mascara(m_tipoDocumento));
     m_ui->txtCNPJCPF->setText(salvo->cpfCnpj);
     // Only removal can change the document of a stored accountant.
@@ -124,9 +123,9 @@ void frmContador::mudaMascaraDocumento(TipoDocumento tipo)
 // Masked fields are read as displayed: literals and "_" placeholders included.
 ContadorRecord frmContador::campos() const
 {
-    return {m_ui->txtCNPJCPF->displayText(), m_ui->txtCRC->text(),        m_ui->txtRazaoSocial->text(),
-            m_ui->txtLogradouro->text(),     m_ui->txtNumero->text(),     m_ui->txtComplemento->text(),
-            m_ui->txtBairro->text(),         m_ui->txtCidade->text(),     m_ui->txtUF->text(),
+    return {m_ui->txtCNPJCPF->displayText(),  m_ui->txtCRC->text(),        m_ui->txtRazaoSocial->text(),
+            m_ui->txtLogradouro->text(),      m_ui->txtNumero->text(),     m_ui->txtComplemento->text(),
+            m_ui->txtBairro->text(),          m_ui->txtCidade->text(),     m_ui->txtUF->text(),
             m_ui->txtTelefone->displayText(), m_ui->txtCEP->displayText(), m_ui->txtEmail->text()};
 }
 
@@ -171,8 +170,7 @@ void frmContador::confirma(const ContadorRecord& digitado)
     // Values are bound, not spliced, so they are stored exactly as typed.
     cadastro::replaceContador(digitado);
     close();
-    MessageBox::show(Principal::existing(), mensagem::sucesso(), QString(mensagem::titulo),
-                     QMessageBox::Information);
+    MessageBox::show(Principal::existing(), mensagem::sucesso(), QString(mensagem::titulo), QMessageBox::Information);
 }
 
 void frmContador::Command2_Click()

@@ -1,19 +1,18 @@
-#include "BuildConfig.h"
 #include "accountant/frmContador.h"
 #include "app/Principal.h"
+#include "BuildConfig.h"
+#include "net/HttpDouble.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
-#include "net/HttpDouble.h"
 #include "support/GuiTest.h"
+#include "support/StandInServer.h"
 #include "support/TestProgramDir.h"
-#include "server/Store.h"
 
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlQuery>
@@ -24,47 +23,11 @@
 
 using namespace tervalia;
 
-namespace tervalia::test {
-// The stand-in server on a port of its own, with a state file in a temporary folder.
-class StandInServer
-{
-public:
-    StandInServer()
-    {
-        m_process.start(QStringLiteral(TERVALIA_SERVER),
-                        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--state"), estado()});
-        if (!m_process.waitForStarted())
-            qFatal("tervalia-server did not start");
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
-        }
-        const QByteArray linha = m_process.readLine().trimmed();
-        if (!linha.startsWith("LISTENING "))
-            qFatal("tervalia-server said %s", linha.constData());
-        m_port = linha.mid(10).toUShort();
-    }
-    ~StandInServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    quint16 port() const { return m_port; }
-    QList<QStringList> contadores() const { return standin::Store(estado()).contadores(); }
-
-private:
-    QString estado() const { return m_dir.filePath(QStringLiteral("servidor.db")); }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
-};
-} // namespace tervalia::test
-
 namespace {
 const QString tituloMg = QStringLiteral("Tervalia - MG");
 const QString cnpjVazio = QStringLiteral("__.___.___/____-__");
 
-template <class T>
-T* child(QWidget* window, const char* name)
+template <class T> T* child(QWidget* window, const char* name)
 {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
     if (!w)
@@ -112,18 +75,17 @@ QList<Digitado> valido()
 // The record the window reads from its fields, in column order.
 ContadorRecord naTela(QWidget* w)
 {
-    return {campo(w, "txtCNPJCPF")->displayText(),  campo(w, "txtCRC")->text(),
-            campo(w, "txtRazaoSocial")->text(),     campo(w, "txtLogradouro")->text(),
-            campo(w, "txtNumero")->text(),          campo(w, "txtComplemento")->text(),
-            campo(w, "txtBairro")->text(),          campo(w, "txtCidade")->text(),
-            campo(w, "txtUF")->text(),              campo(w, "txtTelefone")->displayText(),
-            campo(w, "txtCEP")->displayText(),      campo(w, "txtEmail")->text()};
+    return {
+        campo(w, "txtCNPJCPF")->displayText(),  campo(w, "txtCRC")->text(),        campo(w, "txtRazaoSocial")->text(),
+        campo(w, "txtLogradouro")->text(),      campo(w, "txtNumero")->text(),     campo(w, "txtComplemento")->text(),
+        campo(w, "txtBairro")->text(),          campo(w, "txtCidade")->text(),     campo(w, "txtUF")->text(),
+        campo(w, "txtTelefone")->displayText(), campo(w, "txtCEP")->displayText(), campo(w, "txtEmail")->text()};
 }
 
 QStringList comoLista(const ContadorRecord& c)
 {
-    return {c.cpfCnpj,   c.numCrc,    c.razaoNome, c.nomEndereco, c.numPredial,  c.dscComplemento,
-            c.nomBairro, c.nomCidade, c.nomEstado, c.numTelefone, c.numCep,      c.email};
+    return {c.cpfCnpj,   c.numCrc,    c.razaoNome, c.nomEndereco, c.numPredial, c.dscComplemento,
+            c.nomBairro, c.nomCidade, c.nomEstado, c.numTelefone, c.numCep,     c.email};
 }
 
 ContadorRecord armazenado()
@@ -257,10 +219,10 @@ void ContadorTest::opensEmpty()
 
     // Each field's caption is the label that names it.
     const QList<QPair<const char*, const char*>> legendas = {
-        {"txtCNPJCPF", "CNPJ / CPF"}, {"txtCRC", "CRC"},           {"txtRazaoSocial", "Razão Social"},
-        {"txtLogradouro", "Endereço"}, {"txtNumero", "Número"},    {"txtComplemento", "Complemento"},
-        {"txtBairro", "Bairro"},       {"txtCidade", "Cidade"},    {"txtUF", "Estado"},
-        {"txtTelefone", "Telefone"},   {"txtCEP", "CEP"},          {"txtEmail", "E-mail"}};
+        {"txtCNPJCPF", "CNPJ / CPF"},  {"txtCRC", "CRC"},       {"txtRazaoSocial", "Razão Social"},
+        {"txtLogradouro", "Endereço"}, {"txtNumero", "Número"}, {"txtComplemento", "Complemento"},
+        {"txtBairro", "Bairro"},       {"txtCidade", "Cidade"}, {"txtUF", "Estado"},
+        {"txtTelefone", "Telefone"},   {"txtCEP", "CEP"},       {"txtEmail", "E-mail"}};
     for (const auto& [nome, legenda] : legendas) {
         QLineEdit* e = campo(w, nome);
         QVERIFY2(e->isEnabled(), nome);
@@ -389,44 +351,67 @@ void ContadorTest::checksAfterSending_data()
     const QString erroUf = QStringLiteral("Favor digitar o UF corretamente.  Ex: SP, RJ, PR, MG (em maiúsculo)");
     const QString aceito;
 
-    QTest::newRow("valid CNPJ") << false << "txtCNPJCPF" << "11222333000181" << aceito;
-    QTest::newRow("wrong CNPJ") << false << "txtCNPJCPF" << "11222333000182" << erroCnpj;
+    QTest::newRow("valid CNPJ") << false << "txtCNPJCPF"
+                                << "11222333000181" << aceito;
+    QTest::newRow("wrong CNPJ") << false << "txtCNPJCPF"
+                                << "11222333000182" << erroCnpj;
     // Valid once the missing place reads as zero: only the digit count refuses it.
-    QTest::newRow("CNPJ of 13 digits") << false << "txtCNPJCPF" << "1122233300182" << erroCnpj;
-    QTest::newRow("empty CNPJ") << false << "txtCNPJCPF" << "" << erroCnpj;
-    QTest::newRow("valid CPF") << true << "txtCNPJCPF" << "11144477735" << aceito;
-    QTest::newRow("wrong CPF") << true << "txtCNPJCPF" << "11144477736" << erroCpf;
-    QTest::newRow("CPF missing a digit") << true << "txtCNPJCPF" << "1234567881" << erroCpf;
+    QTest::newRow("CNPJ of 13 digits") << false << "txtCNPJCPF"
+                                       << "1122233300182" << erroCnpj;
+    QTest::newRow("empty CNPJ") << false << "txtCNPJCPF"
+                                << "" << erroCnpj;
+    QTest::newRow("valid CPF") << true << "txtCNPJCPF"
+                               << "11144477735" << aceito;
+    QTest::newRow("wrong CPF") << true << "txtCNPJCPF"
+                               << "11144477736" << erroCpf;
+    QTest::newRow("CPF missing a digit") << true << "txtCNPJCPF"
+                                         << "1234567881" << erroCpf;
 
-    QTest::newRow("e-mail of 5") << false << "txtEmail" << "a@b.c" << QStringLiteral("Favor digitar um e-mail");
-    QTest::newRow("e-mail of 6 without at sign") << false << "txtEmail" << "abcdef" << aceito;
-    QTest::newRow("e-mail empty") << false << "txtEmail" << "" << QStringLiteral("Favor digitar um e-mail");
+    QTest::newRow("e-mail of 5") << false << "txtEmail"
+                                 << "a@b.c" << QStringLiteral("Favor digitar um e-mail");
+    QTest::newRow("e-mail of 6 without at sign") << false << "txtEmail"
+                                                 << "abcdef" << aceito;
+    QTest::newRow("e-mail empty") << false << "txtEmail"
+                                  << "" << QStringLiteral("Favor digitar um e-mail");
 
-    QTest::newRow("razão social of 4") << false << "txtRazaoSocial" << "ABCD" << erroRazao;
-    QTest::newRow("razão social of 3 and an apostrophe") << false << "txtRazaoSocial" << "AB'" << erroRazao;
-    QTest::newRow("razão social of 4 and an apostrophe") << false << "txtRazaoSocial" << "ABC'" << aceito;
+    QTest::newRow("razão social of 4") << false << "txtRazaoSocial"
+                                       << "ABCD" << erroRazao;
+    QTest::newRow("razão social of 3 and an apostrophe") << false << "txtRazaoSocial"
+                                                         << "AB'" << erroRazao;
+    QTest::newRow("razão social of 4 and an apostrophe") << false << "txtRazaoSocial"
+                                                         << "ABC'" << aceito;
 
-    QTest::newRow("endereço empty") << false << "txtLogradouro" << ""
-                                    << QStringLiteral("Favor digitar o Endereço corretamente");
-    QTest::newRow("endereço of blanks") << false << "txtLogradouro" << "  " << aceito;
-    QTest::newRow("número empty") << false << "txtNumero" << ""
-                                  << QStringLiteral("Favor digitar o Número corretamente");
-    QTest::newRow("número of blanks") << false << "txtNumero" << " " << aceito;
-    QTest::newRow("CEP missing a digit") << false << "txtCEP" << "3550000"
-                                         << QStringLiteral("Favor digitar o CEP corretamente");
-    QTest::newRow("CEP empty") << false << "txtCEP" << "" << QStringLiteral("Favor digitar o CEP corretamente");
-    QTest::newRow("bairro of blanks") << false << "txtBairro" << "   "
-                                      << QStringLiteral("Favor digitar o Bairro corretamente");
-    QTest::newRow("cidade empty") << false << "txtCidade" << ""
-                                  << QStringLiteral("Favor digitar a Cidade corretamente");
+    QTest::newRow("endereço empty") << false << "txtLogradouro"
+                                    << "" << QStringLiteral("Favor digitar o Endereço corretamente");
+    QTest::newRow("endereço of blanks") << false << "txtLogradouro"
+                                        << "  " << aceito;
+    QTest::newRow("número empty") << false << "txtNumero"
+                                  << "" << QStringLiteral("Favor digitar o Número corretamente");
+    QTest::newRow("número of blanks") << false << "txtNumero"
+                                      << " " << aceito;
+    QTest::newRow("CEP missing a digit") << false << "txtCEP"
+                                         << "3550000" << QStringLiteral("Favor digitar o CEP corretamente");
+    QTest::newRow("CEP empty") << false << "txtCEP"
+                               << "" << QStringLiteral("Favor digitar o CEP corretamente");
+    QTest::newRow("bairro of blanks") << false << "txtBairro"
+                                      << "   " << QStringLiteral("Favor digitar o Bairro corretamente");
+    QTest::newRow("cidade empty") << false << "txtCidade"
+                                  << "" << QStringLiteral("Favor digitar a Cidade corretamente");
 
-    QTest::newRow("UF SP") << false << "txtUF" << "SP" << aceito;
-    QTest::newRow("UF sp") << false << "txtUF" << "sp" << erroUf;
-    QTest::newRow("UF XX") << false << "txtUF" << "XX" << erroUf;
-    QTest::newRow("UF empty") << false << "txtUF" << "" << aceito;
-    QTest::newRow("UF P ends AP") << false << "txtUF" << "P" << aceito;
-    QTest::newRow("UF C ends AC") << false << "txtUF" << "C" << aceito;
-    QTest::newRow("UF D only starts DF") << false << "txtUF" << "D" << erroUf;
+    QTest::newRow("UF SP") << false << "txtUF"
+                           << "SP" << aceito;
+    QTest::newRow("UF sp") << false << "txtUF"
+                           << "sp" << erroUf;
+    QTest::newRow("UF XX") << false << "txtUF"
+                           << "XX" << erroUf;
+    QTest::newRow("UF empty") << false << "txtUF"
+                              << "" << aceito;
+    QTest::newRow("UF P ends AP") << false << "txtUF"
+                                  << "P" << aceito;
+    QTest::newRow("UF C ends AC") << false << "txtUF"
+                                  << "C" << aceito;
+    QTest::newRow("UF D only starts DF") << false << "txtUF"
+                                         << "D" << erroUf;
 }
 
 void ContadorTest::checksAfterSending()
@@ -589,7 +574,8 @@ void ContadorTest::unreachableServerSavesNothing_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("porta");
     QTest::newRow("dead port") << "127.0.0.1" << portaMorta();
-    QTest::newRow("no port in the settings") << "127.0.0.1" << "";
+    QTest::newRow("no port in the settings") << "127.0.0.1"
+                                             << "";
 }
 
 void ContadorTest::unreachableServerSavesNothing()
@@ -671,8 +657,18 @@ void ContadorTest::removerReopensEmpty()
     QTRY_VERIFY(frmContador::existing());
     frmContador* nova = frmContador::existing();
     QVERIFY(nova->isVisible());
-    QCOMPARE(naTela(nova), (ContadorRecord{cnpjVazio, {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("(__) ____-____"),
-                                           QStringLiteral("_____-___"), {}}));
+    QCOMPARE(naTela(nova), (ContadorRecord{cnpjVazio,
+                                           {},
+                                           {},
+                                           {},
+                                           {},
+                                           {},
+                                           {},
+                                           {},
+                                           {},
+                                           QStringLiteral("(__) ____-____"),
+                                           QStringLiteral("_____-___"),
+                                           {}}));
     QVERIFY(campo(nova, "txtCNPJCPF")->isEnabled());
     QVERIFY(child<QRadioButton>(nova, "opt_fisica")->isEnabled());
     QVERIFY(child<QRadioButton>(nova, "opt_juridica")->isEnabled());

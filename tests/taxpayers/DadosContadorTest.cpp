@@ -1,7 +1,7 @@
+#include "taxpayers/DadosContador.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 #include "support/TestProgramDir.h"
-#include "taxpayers/DadosContador.h"
 
 #include <QTest>
 
@@ -12,10 +12,18 @@ using namespace tervalia;
 namespace {
 ContadorRecord contador(const QString& documento)
 {
-    return {documento,                  QStringLiteral("CRC-MG 1"), QStringLiteral("Contábil D'Avila"),
-            QStringLiteral("Rua B"),    QStringLiteral("12"),       QStringLiteral("sala 3"),
-            QStringLiteral("Centro"),   QStringLiteral("Ostare"),   QStringLiteral("MG"),
-            QStringLiteral("(31) 3333-4444"), QStringLiteral("35500-000"), QStringLiteral("c@d.com")};
+    return {documento,
+            QStringLiteral("CRC-MG 1"),
+            QStringLiteral("Contábil D'Avila"),
+            QStringLiteral("Rua B"),
+            QStringLiteral("12"),
+            QStringLiteral("sala 3"),
+            QStringLiteral("Centro"),
+            QStringLiteral("Ostare"),
+            QStringLiteral("MG"),
+            QStringLiteral("(31) 3333-4444"),
+            QStringLiteral("35500-000"),
+            QStringLiteral("c@d.com")};
 }
 } // namespace
 
