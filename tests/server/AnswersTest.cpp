@@ -503,8 +503,8 @@ void AnswersTest::badServiceCalls_data()
 
     const QByteArray good = envelope("Transferencia.ver2", {});
     QTest::newRow("GET") << QByteArray("GET") << QByteArray() << QByteArray() << 405;
-    QTest::newRow("unknown operation") << QByteArray("POST") << good << QByteArray("Transferencia.apaga") << 400;
-    QTest::newRow("HTML instead of SOAP") << QByteArray("POST") << QByteArray("<html>") << QByteArray() << 400;
+    QTest::newRow("unknown operation") << QByteArray("POST") << good << QByteArray("Transferencia.apaga") << 500;
+    QTest::newRow("HTML instead of SOAP") << QByteArray("POST") << QByteArray("<html>") << QByteArray() << 500;
 }
 
 void AnswersTest::badServiceCalls()

@@ -3,14 +3,19 @@
 #include "server/RequestHandler.h"
 
 #include <QDateTime>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <sys/socket.h>
 
 namespace tervalia::standin {
 
 namespace {
 constexpr int maxOpenConnections = 200;
-}
+// How long an answered connection is kept open for the client to read the answer and close.
+constexpr int lingerMs = 5000;
+} // namespace
 
 // One client connection: reads a request, answers it, closes.
 class Connection : public QObject
@@ -66,8 +71,9 @@ private:
         m_answered = true;
         const HttpRequest& request = m_parser.request();
         m_socket->write(response.toBytes(request.version, request.method != "HEAD"));
-        m_socket->disconnectFromHost();
-        m_timer.start(m_server.m_idleMs);
+        connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::finishWhenSent);
+        finishWhenSent();
+        m_timer.start(lingerMs);
         const auto orDash = [](const QByteArray& s) {
             return s.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(s);
         };
@@ -78,12 +84,27 @@ private:
                                  .arg(response.note));
     }
 
+    // Once the answer is out, only the sending side is shut: closing the socket outright while the
+    // client is still sending (a refused upload) would reset the connection and lose the answer.
+    // What the client still sends is read and dropped until it closes.
+    void finishWhenSent()
+    {
+        if (m_finished)
+            return;
+        m_socket->flush();
+        if (m_socket->bytesToWrite() > 0)
+            return; // called again by bytesWritten
+        m_finished = true;
+        ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+    }
+
     QTcpSocket* m_socket;
     HttpServer& m_server;
     HttpRequestParser m_parser;
     QTimer m_timer;
     bool m_answered = false;
     bool m_continued = false;
+    bool m_finished = false;
 };
 
 HttpServer::HttpServer(RequestHandler& handler, HttpLimits limits, QObject* parent)
@@ -100,7 +121,15 @@ HttpServer::~HttpServer()
 
 bool HttpServer::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    if (port != 0)
+        return m_server.listen(QHostAddress::LocalHost, port);
+    // The upload client reads the port of its address as a 16-bit signed number, so a port the
+    // system would pick (32768 and up) could not be reached by it.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (m_server.listen(QHostAddress::LocalHost, quint16(QRandomGenerator::global()->bounded(20000, 32768))))
+            return true;
+    }
+    return false;
 }
 
 void HttpServer::acceptConnections()

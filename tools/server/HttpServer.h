@@ -19,7 +19,7 @@ public:
     explicit HttpServer(RequestHandler& handler, HttpLimits limits = {}, QObject* parent = nullptr);
     ~HttpServer() override;
 
-    bool listen(quint16 port); // 0 picks a free port
+    bool listen(quint16 port); // 0 picks a free port from 20000 to 32767
     quint16 port() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
 

@@ -70,9 +70,10 @@ HttpResponse textResponse(const QString& text, const QString& note)
     return {200, "text/plain; charset=utf-8", (text + QStringLiteral("\r\n")).toUtf8(), {}, note};
 }
 
-HttpResponse soapFaultResponse(int status, const QString& reason)
+// Faults go out with status 500, as PHP's SOAP server sends them.
+HttpResponse soapFaultResponse(const QString& reason)
 {
-    return {status, "application/soap+xml; charset=utf-8", soapFault(reason), {}, reason};
+    return {500, "application/soap+xml; charset=utf-8", soapFault(reason), {}, reason};
 }
 
 // The accountant window doubles every "'" for the server's own statements; the server keeps the
@@ -193,7 +194,7 @@ HttpResponse RequestHandler::handle(const HttpRequest& request)
     } catch (const std::exception& e) {
         const QString reason = QString::fromStdString(e.what());
         if (QString::fromLatin1(request.path()) == pathOf(servidor::caminhoServico))
-            return soapFaultResponse(500, reason);
+            return soapFaultResponse(reason);
         return errorPage(500, QStringLiteral("Erro no servidor"), reason);
     }
 }
@@ -219,7 +220,7 @@ HttpResponse RequestHandler::servico(const HttpRequest& request)
         return methodNotAllowed("POST");
     const SoapParse parse = parseSoapCall(request.body, request.header("SOAPAction"));
     if (!parse.ok())
-        return soapFaultResponse(400, parse.error);
+        return soapFaultResponse(parse.error);
     const SoapCall& call = parse.call;
     QString note;
     QString result;
@@ -232,7 +233,7 @@ HttpResponse RequestHandler::servico(const HttpRequest& request)
     else if (call.operation == op::contador)
         result = contador(call, note);
     else
-        return soapFaultResponse(400, QStringLiteral("operação desconhecida: %1").arg(call.operation));
+        return soapFaultResponse(QStringLiteral("operação desconhecida: %1").arg(call.operation));
     HttpResponse r{200, "application/soap+xml; charset=utf-8", soapResponse(call.operation, result), {}, {}};
     r.note = call.operation + QStringLiteral(": ") + note;
     return r;
