@@ -5,6 +5,8 @@
 #include "net/Soap.h"
 #include "validation/Documentos.h"
 
+#include <algorithm>
+
 namespace tervalia::contador {
 
 namespace {

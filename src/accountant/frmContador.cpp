@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <exception>
 
 namespace tervalia {
