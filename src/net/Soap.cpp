@@ -70,12 +70,12 @@ QString describeFailure(QNetworkReply::NetworkError code)
 // a body the caller judges. Transport and protocol failures leave no answer to return.
 bool answerArrived(const QNetworkReply& reply)
 {
+    // Any HTTP status is an answer: the caller judges the text. A broken or cut-off answer is not.
     const auto code = reply.error();
-    const bool httpStatusError =
-        (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
-        (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
+    const bool statusReported = code >= QNetworkReply::ContentAccessDenied &&
+                                code <= QNetworkReply::UnknownServerError && code != QNetworkReply::ProtocolFailure;
     return code == QNetworkReply::NoError ||
-           (httpStatusError && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
+           (statusReported && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
 }
 
 QString serviceAddress(const QString& host, const QString& port)

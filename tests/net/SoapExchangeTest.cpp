@@ -74,6 +74,8 @@ void SoapExchangeTest::answerComesBackAsText_data()
         << HttpDouble::answer("<html>erro</html>", "text/html", "500 Erro") << QStringLiteral("<html>erro</html>");
     QTest::newRow("not found is an answer")
         << HttpDouble::answer("sem", "text/plain", "404 Not Found") << QStringLiteral("sem");
+    QTest::newRow("bad request is an answer")
+        << HttpDouble::answer("falha", "text/plain", "400 Bad Request") << QStringLiteral("falha");
     QTest::newRow("empty body") << HttpDouble::answer("") << QString();
     QTest::newRow("body up to the close")
         << QByteArray("HTTP/1.0 200 OK\r\nConnection: close\r\n\r\nfim") << QStringLiteral("fim");
