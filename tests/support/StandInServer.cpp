@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace tervalia::test {
 
 namespace {
@@ -16,6 +19,8 @@ StandInServer::StandInServer(const QStringList& arguments)
     if (!m_dir.isValid())
         throw std::runtime_error("cannot create a folder for the stand-in server's state");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The server must not outlive a test that crashes: it would hold ctest's output open.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(QStringLiteral(TERVALIA_SERVER_EXE),
                     QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--state"), statePath()} +
                         arguments);
