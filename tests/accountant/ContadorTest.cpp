@@ -24,16 +24,10 @@
 using namespace tervalia;
 
 namespace {
+using test::child;
+
 const QString tituloMg = QStringLiteral("Tervalia - MG");
 const QString cnpjVazio = QStringLiteral("__.___.___/____-__");
-
-template <class T> T* child(QWidget* window, const char* name)
-{
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
-    return w;
-}
 
 QLineEdit* campo(QWidget* w, const char* name)
 {

@@ -21,19 +21,13 @@ using Resultado = Principal::ResultadoAtualizacao;
 Q_DECLARE_METATYPE(tervalia::Principal::ResultadoAtualizacao::Falha)
 
 namespace {
+using test::child;
+
 const QString ie = QStringLiteral("0620000000123");
 const QString razao = QStringLiteral("EMPRESA TESTE LTDA");
 const QString chave = QStringLiteral("AB12CD34");
 const QString indisponivelRefresh = QStringLiteral("O Servidor está indisponivel, tente novamente mais tarde.");
 const QString indisponivel = QStringLiteral("O Servidor está indisponível, tente novamente mais tarde.");
-
-template <class T> T* child(QWidget* window, const char* name)
-{
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
-    return w;
-}
 
 // A SOAP 1.2 answer with the text escaped in "return" at the fourth level, as the server sends it.
 QByteArray respostaSoap(const QString& retorno, const QString& operacao = QStringLiteral("Transferencia.ver2"))

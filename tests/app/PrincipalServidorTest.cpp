@@ -19,17 +19,11 @@
 using namespace tervalia;
 
 namespace {
+using test::child;
+
 const QString relogio = QStringLiteral("13/02/2025 14:05:09");
 const QString semente = QStringLiteral(TERVALIA_SOURCE_DIR "/tools/server/demo-seed.json");
 
-template <class T>
-T* child(QWidget* window, const char* name)
-{
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
-    return w;
-}
 } // namespace
 
 class PrincipalServidorTest : public QObject

@@ -22,14 +22,7 @@
 using namespace tervalia;
 
 namespace {
-template <class T>
-T* child(QWidget* window, const char* name)
-{
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
-    return w;
-}
+using test::child;
 
 QAction* action(QWidget* window, const char* name)
 {

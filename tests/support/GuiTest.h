@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QWidget>
 
 namespace tervalia::test {
 
@@ -20,5 +21,16 @@ QList<MessageBox::Shown> takeMessages();
 
 // Number of times "Sair" ended the program since startGuiTest().
 int programEndings();
+
+// The control of a window by its name; a missing control stops the test run at once, since every
+// check after it would be meaningless.
+template <class T>
+T* child(QWidget* window, const char* name)
+{
+    T* w = window->findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
+    return w;
+}
 
 } // namespace tervalia::test
