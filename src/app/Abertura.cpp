@@ -1,10 +1,10 @@
 #include "Abertura.h"
 #include "ui_Abertura.h"
 
-#include "Resources.h"
-#include "Principal.h"
 #include "frmSobre.h"
 #include "platform/Session.h"
+#include "Principal.h"
+#include "Resources.h"
 
 namespace tervalia {
 

@@ -1,12 +1,12 @@
 #include "Principal.h"
 #include "ui_Principal.h"
 
-#include "Resources.h"
+#include "accountant/frmContador.h"
 #include "BuildConfig.h"
 #include "frmSobre.h"
-#include "accountant/frmContador.h"
 #include "platform/MessageBox.h"
 #include "platform/Session.h"
+#include "Resources.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 

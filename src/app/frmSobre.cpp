@@ -1,10 +1,10 @@
 #include "frmSobre.h"
 #include "ui_frmSobre.h"
 
-#include "Resources.h"
 #include "BuildConfig.h"
-#include "Principal.h"
 #include "platform/Session.h"
+#include "Principal.h"
+#include "Resources.h"
 
 #include <QCloseEvent>
 

@@ -62,7 +62,7 @@ inline constexpr QLatin1StringView paramCnpj("cnpj");
 inline constexpr QLatin1StringView paramCodigo("key");
 inline constexpr QLatin1StringView codigoAcesso("!QORTELUNA!");
 inline constexpr int posDataHora = 21, lenDataHora = 19; // dd/mm/yyyy hh:mm:ss
-inline constexpr int posSimples = 51;                   // "S" or "N"
+inline constexpr int posSimples = 51;                    // "S" or "N"
 inline constexpr int posChave = 61, lenChave = 8;
 inline constexpr QLatin1StringView naoAutorizado("NAO_AUTORIZADO");
 } // namespace chave

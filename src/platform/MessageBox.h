@@ -28,9 +28,8 @@ public:
     static QString defaultTitle();
 
     // An empty title means the program's default title.
-    static Button show(QWidget* parent, const QString& text, const QString& title = {},
-                       Icon icon = QMessageBox::NoIcon, Buttons buttons = QMessageBox::Ok,
-                       Button defaultButton = QMessageBox::NoButton);
+    static Button show(QWidget* parent, const QString& text, const QString& title = {}, Icon icon = QMessageBox::NoIcon,
+                       Buttons buttons = QMessageBox::Ok, Button defaultButton = QMessageBox::NoButton);
 
     // Test support.
     static void setTestMode(bool enabled);

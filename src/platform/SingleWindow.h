@@ -6,8 +6,7 @@ namespace tervalia {
 
 // Each window exists at most once at a time: it is created when first shown, deletes itself
 // when closed, and every other window reaches that one instance through here.
-template <class W>
-class SingleWindow
+template <class W> class SingleWindow
 {
 public:
     static W* instance()

@@ -16,16 +16,16 @@ QString text(const QSqlQuery& q, const char* column)
 
 ContadorRecord contadorFrom(const QSqlQuery& q)
 {
-    return {text(q, "cont_cpf_cnpj"),     text(q, "cont_num_crc"),         text(q, "cont_razao_nome"),
-            text(q, "cont_nom_endereco"), text(q, "cont_num_predial"),     text(q, "cont_dsc_complemento"),
-            text(q, "cont_nom_bairro"),   text(q, "cont_nom_cidade"),      text(q, "cont_nom_estado"),
-            text(q, "cont_num_telefone"), text(q, "cont_num_cep"),         text(q, "cont_email")};
+    return {text(q, "cont_cpf_cnpj"),     text(q, "cont_num_crc"),     text(q, "cont_razao_nome"),
+            text(q, "cont_nom_endereco"), text(q, "cont_num_predial"), text(q, "cont_dsc_complemento"),
+            text(q, "cont_nom_bairro"),   text(q, "cont_nom_cidade"),  text(q, "cont_nom_estado"),
+            text(q, "cont_num_telefone"), text(q, "cont_num_cep"),     text(q, "cont_email")};
 }
 
 ContribuinteRecord contribuinteFrom(const QSqlQuery& q)
 {
-    ContribuinteRecord c{text(q, "IE"),    text(q, "RazaoSocial"), text(q, "CNPJ"),
-                         text(q, "CNAE"),  text(q, "Chave"),       text(q, "CCM")};
+    ContribuinteRecord c{text(q, "IE"),   text(q, "RazaoSocial"), text(q, "CNPJ"),
+                         text(q, "CNAE"), text(q, "Chave"),       text(q, "CCM")};
     c.optanteSimples = q.record().value(QStringLiteral("OptanteSimples")).toInt() != 0;
     return c;
 }

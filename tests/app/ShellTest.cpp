@@ -1,6 +1,6 @@
 #include "app/Abertura.h"
-#include "app/Principal.h"
 #include "app/frmSobre.h"
+#include "app/Principal.h"
 #include "app/Startup.h"
 #include "storage/Cadastro.h"
 #include "support/GuiTest.h"
@@ -190,17 +190,22 @@ void ShellTest::menusAndShortcuts()
     QStringList titles;
     for (QAction* a : p->menuBar()->actions())
         titles << a->text();
-    QCOMPARE(titles, (QStringList{QStringLiteral("&Arquivo"), QStringLiteral("&Contribuinte"), QStringLiteral("A&juda")}));
+    QCOMPARE(titles,
+             (QStringList{QStringLiteral("&Arquivo"), QStringLiteral("&Contribuinte"), QStringLiteral("A&juda")}));
 
     const struct
     {
         const char* name;
         const char* text;
         const char* shortcut;
-    } items[] = {{"mnSair", "&Sair", ""},           {"mnContribuinteNovo", "&Novo", "F2"},
-                 {"mnContribuinteSelecionar", "&Selecionar", "F5"}, {"mnAtualizar", "&Atualizar", "F8"},
-                 {"mnExcluir", "&Excluir", ""},      {"mnContador", "C&ontador", "F6"},
-                 {"mnSAjuda", "A&juda", "F1"},       {"mnSobre", "&Sobre", ""}};
+    } items[] = {{"mnSair", "&Sair", ""},
+                 {"mnContribuinteNovo", "&Novo", "F2"},
+                 {"mnContribuinteSelecionar", "&Selecionar", "F5"},
+                 {"mnAtualizar", "&Atualizar", "F8"},
+                 {"mnExcluir", "&Excluir", ""},
+                 {"mnContador", "C&ontador", "F6"},
+                 {"mnSAjuda", "A&juda", "F1"},
+                 {"mnSobre", "&Sobre", ""}};
     for (const auto& item : items) {
         QAction* a = action(p, item.name);
         QCOMPARE(a->text(), QString::fromLatin1(item.text));

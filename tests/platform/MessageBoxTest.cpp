@@ -21,8 +21,7 @@ private slots:
         MessageBox::queueAnswer(QMessageBox::No);
         MessageBox::queueAnswer(QMessageBox::Yes);
         const auto buttons = QMessageBox::Yes | QMessageBox::No;
-        QCOMPARE(MessageBox::show(nullptr, QStringLiteral("um"), {}, QMessageBox::Question, buttons),
-                 QMessageBox::No);
+        QCOMPARE(MessageBox::show(nullptr, QStringLiteral("um"), {}, QMessageBox::Question, buttons), QMessageBox::No);
         QCOMPARE(MessageBox::show(nullptr, QStringLiteral("dois"), {}, QMessageBox::Question, buttons),
                  QMessageBox::Yes);
         QCOMPARE(MessageBox::pendingAnswers(), 0);

@@ -1,5 +1,5 @@
-#include "storage/Cadastro.h"
 #include "storage/Database.h"
+#include "storage/Cadastro.h"
 #include "support/TestProgramDir.h"
 
 #include <QFile>
@@ -11,16 +11,21 @@ using namespace tervalia;
 namespace {
 ContadorRecord contador(const QString& nome)
 {
-    return {QStringLiteral("111.444.777-35"), QStringLiteral("MG-1234"), nome,         QStringLiteral("Rua A"),
-            QStringLiteral("10"),             QString(),                QStringLiteral("Centro"),
-            QStringLiteral("Ostare"),         QStringLiteral("MG"),     QStringLiteral("(31)3333-4444"),
-            QStringLiteral("35.500-000"),     QStringLiteral("a@b.com")};
+    return {QStringLiteral("111.444.777-35"), QStringLiteral("MG-1234"),    nome,
+            QStringLiteral("Rua A"),          QStringLiteral("10"),         QString(),
+            QStringLiteral("Centro"),         QStringLiteral("Ostare"),     QStringLiteral("MG"),
+            QStringLiteral("(31)3333-4444"),  QStringLiteral("35.500-000"), QStringLiteral("a@b.com")};
 }
 
 ContribuinteRecord contribuinte(const QString& ie, const QString& razao)
 {
-    return {ie, razao, QStringLiteral("11.222.333/0001-81"), QStringLiteral("4711-3/02"), QStringLiteral("AB12CD34"),
-            QStringLiteral("CCM 7"), false};
+    return {ie,
+            razao,
+            QStringLiteral("11.222.333/0001-81"),
+            QStringLiteral("4711-3/02"),
+            QStringLiteral("AB12CD34"),
+            QStringLiteral("CCM 7"),
+            false};
 }
 
 void run(const QString& statement)

@@ -23,37 +23,57 @@ void SettingsTest::readsValue_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("plain") << QByteArray("[servidor]\r\nhost=10.1.1.1\r\nport=8080\r\n") << "servidor" << "port"
+    QTest::newRow("plain") << QByteArray("[servidor]\r\nhost=10.1.1.1\r\nport=8080\r\n") << "servidor"
+                           << "port"
                            << "8080";
-    QTest::newRow("one character reads as empty") << QByteArray("[servidor]\nport=8\n") << "servidor" << "port"
+    QTest::newRow("one character reads as empty") << QByteArray("[servidor]\nport=8\n") << "servidor"
+                                                  << "port"
                                                   << "";
-    QTest::newRow("two characters") << QByteArray("[servidor]\nport=80\n") << "servidor" << "port" << "80";
+    QTest::newRow("two characters") << QByteArray("[servidor]\nport=80\n") << "servidor"
+                                    << "port"
+                                    << "80";
     QTest::newRow("section and key in any case") << QByteArray("[SERVIDOR]\nHost=exemplo\n") << "servidor"
-                                                 << "host" << "exemplo";
-    QTest::newRow("blanks around name and value") << QByteArray("[ servidor ]\n  host =  exemplo  \n")
-                                                  << "servidor" << "host" << "exemplo";
+                                                 << "host"
+                                                 << "exemplo";
+    QTest::newRow("blanks around name and value") << QByteArray("[ servidor ]\n  host =  exemplo  \n") << "servidor"
+                                                  << "host"
+                                                  << "exemplo";
     QTest::newRow("enclosing quotes dropped") << QByteArray("[servidor]\nhost=\"exemplo\"\n") << "servidor"
-                                              << "host" << "exemplo";
-    QTest::newRow("key of another section") << QByteArray("[outra]\nhost=exemplo\n[servidor]\nport=80\n")
-                                            << "servidor" << "host" << "";
-    QTest::newRow("missing section") << QByteArray("[outra]\nhost=exemplo\n") << "servidor" << "host" << "";
-    QTest::newRow("missing key") << QByteArray("[servidor]\nport=80\n") << "servidor" << "host" << "";
-    QTest::newRow("first of repeated keys") << QByteArray("[servidor]\nhost=primeiro\nhost=segundo\n")
-                                            << "servidor" << "host" << "primeiro";
+                                              << "host"
+                                              << "exemplo";
+    QTest::newRow("key of another section") << QByteArray("[outra]\nhost=exemplo\n[servidor]\nport=80\n") << "servidor"
+                                            << "host"
+                                            << "";
+    QTest::newRow("missing section") << QByteArray("[outra]\nhost=exemplo\n") << "servidor"
+                                     << "host"
+                                     << "";
+    QTest::newRow("missing key") << QByteArray("[servidor]\nport=80\n") << "servidor"
+                                 << "host"
+                                 << "";
+    QTest::newRow("first of repeated keys") << QByteArray("[servidor]\nhost=primeiro\nhost=segundo\n") << "servidor"
+                                            << "host"
+                                            << "primeiro";
     QTest::newRow("comment line") << QByteArray("[servidor]\n;host=comentado\nhost=real\n") << "servidor"
-                                  << "host" << "real";
-    QTest::newRow("empty value") << QByteArray("[servidor]\nhost=\n") << "servidor" << "host" << "";
-    QTest::newRow("equals sign inside value") << QByteArray("[servidor]\nhost=a=b\n") << "servidor" << "host"
+                                  << "host"
+                                  << "real";
+    QTest::newRow("empty value") << QByteArray("[servidor]\nhost=\n") << "servidor"
+                                 << "host"
+                                 << "";
+    QTest::newRow("equals sign inside value") << QByteArray("[servidor]\nhost=a=b\n") << "servidor"
+                                              << "host"
                                               << "a=b";
-    QTest::newRow("last line without newline") << QByteArray("[servidor]\nhost=exemplo") << "servidor" << "host"
+    QTest::newRow("last line without newline") << QByteArray("[servidor]\nhost=exemplo") << "servidor"
+                                               << "host"
                                                << "exemplo";
-    QTest::newRow("binary garbage") << QByteArray("\x00\xff[serv\x01\n=\n[", 13) << "servidor" << "host" << "";
+    QTest::newRow("binary garbage") << QByteArray("\x00\xff[serv\x01\n=\n[", 13) << "servidor"
+                                    << "host"
+                                    << "";
 
     const QByteArray longValue(300, 'x');
-    QTest::newRow("300 characters cut to 254") << ("[servidor]\nhost=" + longValue + "\n") << "servidor" << "host"
-                                               << QString(254, u'x');
-    QTest::newRow("accents in an old code page") << QByteArray("[servidor]\nhost=s\xe3o\n") << "servidor" << "host"
-                                                 << QString::fromUtf8("são");
+    QTest::newRow("300 characters cut to 254") << ("[servidor]\nhost=" + longValue + "\n") << "servidor"
+                                               << "host" << QString(254, u'x');
+    QTest::newRow("accents in an old code page") << QByteArray("[servidor]\nhost=s\xe3o\n") << "servidor"
+                                                 << "host" << QString::fromUtf8("são");
 }
 
 void SettingsTest::readsValue()

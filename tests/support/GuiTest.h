@@ -24,8 +24,7 @@ int programEndings();
 
 // The control of a window by its name; a missing control stops the test run at once, since every
 // check after it would be meaningless.
-template <class T>
-T* child(QWidget* window, const char* name)
+template <class T> T* child(QWidget* window, const char* name)
 {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
     if (!w)
