@@ -1,4 +1,6 @@
 // The real client against the real tervalia-server executable, over loopback.
+#include "app/Historico.h"
+#include "app/Principal.h"
 #include "net/Servidor.h"
 #include "net/Soap.h"
 #include "net/UrlHelper.h"
@@ -44,7 +46,7 @@ QString chamada(const QString& operation, const QList<QPair<QString, QString>>& 
     return envia(operation, montaEnvelope(operation, params));
 }
 
-QString historico(const QString& ie, const QString& chave)
+QString pedeHistorico(const QString& ie, const QString& chave)
 {
     return chamada(op::historico, {{"strNome", ie}, {"strDiretorioDestino", "vbs"}, {"Chave", chave}});
 }
@@ -58,20 +60,17 @@ QString resultado(const QString& answer)
     return text;
 }
 
-// (protocolo, status) of each delivery of a history document.
+// (protocolo, status) of each delivery of a history document, read by the program's own reader.
 QList<QPair<QString, QString>> entregas(const QString& document)
 {
     QList<QPair<QString, QString>> rows;
-    QXmlStreamReader xml(document);
-    if (!xml.readNextStartElement() || xml.name() != u"listaTransferencias")
-        return {};
-    while (xml.readNextStartElement()) {
-        QMap<QString, QString> row;
-        while (xml.readNextStartElement())
-            row.insert(xml.name().toString(), xml.readElementText());
-        rows.append({row.value("protocolo"), row.value("status")});
+    try {
+        for (const tervalia::historico::Linha& linha : tervalia::historico::lerTransferencias(document))
+            rows.append({linha[Principal::ColProtocolo], linha[Principal::ColStatus]});
+    } catch (const tervalia::historico::XmlError& error) {
+        qWarning("history not well-formed: %s", qPrintable(error.motivo()));
     }
-    return xml.hasError() ? QList<QPair<QString, QString>>() : rows;
+    return rows;
 }
 
 // The upload request exactly as the delivery windows write it, from the address they form: the
@@ -234,7 +233,7 @@ void EndToEndTest::keyRefused()
 
 void EndToEndTest::historyPositionsAndRows()
 {
-    const QString answer = historico(mercearia, chaveMercearia);
+    const QString answer = pedeHistorico(mercearia, chaveMercearia);
     QVERIFY(!answer.contains(servidor::historico::marcaChaveRecusada));
     const QString document = resultado(answer);
     QCOMPARE(document.mid(31, 19), relogio);                                     // 32
@@ -253,7 +252,7 @@ void EndToEndTest::historyPositionsAndRows()
 
 void EndToEndTest::historyRejectsWrongKey()
 {
-    const QString answer = historico(mercearia, chaveRestaurante);
+    const QString answer = pedeHistorico(mercearia, chaveRestaurante);
     QVERIFY(answer.contains(servidor::historico::marcaChaveRecusada));
     QCOMPARE(resultado(answer), QStringLiteral("CHAVE_INVALIDA"));
 }
@@ -324,7 +323,7 @@ void EndToEndTest::getResultOnRefusedCalls()
 
 void EndToEndTest::vafUploadShowsInHistory()
 {
-    const int before = entregas(resultado(historico(mercearia, chaveMercearia))).size();
+    const int before = entregas(resultado(pedeHistorico(mercearia, chaveMercearia))).size();
     // The three-byte example file: a 190-byte body; not an Access database, so the server has a
     // message for it.
     const QByteArray request =
@@ -336,7 +335,7 @@ void EndToEndTest::vafUploadShowsInHistory()
     const QString protocolo = protocoloDaResposta(answer);
     QVERIFY2(!protocolo.isEmpty(), answer.constData());
 
-    const auto rows = entregas(resultado(historico(mercearia, chaveMercearia)));
+    const auto rows = entregas(resultado(pedeHistorico(mercearia, chaveMercearia)));
     QCOMPARE(rows.size(), before + 1);
     QCOMPARE(rows.last(), qMakePair(protocolo, QStringLiteral("2")));
     const QString details = resultado(
@@ -360,14 +359,14 @@ void EndToEndTest::simplesUploads()
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, marker);
 
-    const int before = entregas(resultado(historico(restaurante, chaveRestaurante))).size();
+    const int before = entregas(resultado(pedeHistorico(restaurante, chaveRestaurante))).size();
     const QByteArray answer =
         exchange(m_port, montaUpload(m_port,
                                      "/client/xt_upload_simples.php?contador=123.456.789-09&chave=" + chaveRestaurante +
                                          "&gias=",
                                      "DeclaracaoDASN-2025.pdf", file));
     QVERIFY2(answer.startsWith("HTTP/1.0 200 OK\r\n"), answer.constData());
-    const auto rows = entregas(resultado(historico(restaurante, chaveRestaurante)));
+    const auto rows = entregas(resultado(pedeHistorico(restaurante, chaveRestaurante)));
     if (marker.isEmpty()) {
         QCOMPARE(rows.size(), before + 1);
         QCOMPARE(rows.last().first, protocoloDaResposta(answer));
@@ -413,11 +412,11 @@ void EndToEndTest::badRequestsGet400AndServerGoesOn()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, status);
 
-    const int before = entregas(resultado(historico(mercearia, chaveMercearia))).size();
+    const int before = entregas(resultado(pedeHistorico(mercearia, chaveMercearia))).size();
     const QByteArray answer = exchange(m_port, request);
     QVERIFY2(answer.startsWith("HTTP/1.") && answer.mid(8, 5) == status, answer.left(200).constData());
     QCOMPARE(m_server.state(), QProcess::Running);
-    QCOMPARE(entregas(resultado(historico(mercearia, chaveMercearia))).size(), before);
+    QCOMPARE(entregas(resultado(pedeHistorico(mercearia, chaveMercearia))).size(), before);
 }
 
 QTEST_MAIN(EndToEndTest)
