@@ -46,6 +46,7 @@ private slots:
     void cleanup();
 
     void openingWindow();
+    void qtTextsInPortuguese();
     void iniciarShowsMainWindowOnce();
     void sobreFromOpeningWindowLeadsToMainWindow();
     void sairEndsProgram();
@@ -254,6 +255,16 @@ void ShellTest::novoWithBrokenDatabaseLeavesWindowUsable()
     QCOMPARE(shown[0].title, QStringLiteral("Tervalia"));
     QCOMPARE(shown[0].buttons, QMessageBox::Ok);
     QVERIFY(p->isEnabled());
+}
+
+void ShellTest::qtTextsInPortuguese()
+{
+    installPortugueseTranslations(*qApp);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("Sim"));
+    QCOMPARE(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("Não"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(u'&'), QStringLiteral("Cancelar"));
 }
 
 void ShellTest::helpMessage()
