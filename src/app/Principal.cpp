@@ -76,6 +76,7 @@ void Principal::setupGridTransmissoes()
     grid->setColumnCount(ColCount);
     grid->setRowCount(0);
     grid->verticalHeader()->hide();
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     for (int c = 0; c < ColCount; ++c) {
         auto* header = new QTableWidgetItem(QString::fromUtf8(colunasGrid[c].titulo));
         header->setTextAlignment(colunasGrid[c].alinhamento);
