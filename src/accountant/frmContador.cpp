@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFocusEvent>
 
 #include <algorithm>
 #include <exception>
@@ -73,8 +74,13 @@ void frmContador::closeEvent(QCloseEvent* event)
 bool frmContador::eventFilter(QObject* watched, QEvent* event)
 {
     auto* campo = qobject_cast<QLineEdit*>(watched);
-    if (campo == m_ui->txtCNPJCPF && event->type() == QEvent::FocusOut)
-        txtCNPJCPF_LostFocus();
+    // Leaving the field means the focus going to another control. The window losing activation
+    // (to another window, a message box or a menu) leaves the field where it was.
+    if (campo == m_ui->txtCNPJCPF && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason motivo = static_cast<QFocusEvent*>(event)->reason();
+        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
+            txtCNPJCPF_LostFocus();
+    }
     // A click into the blank part of an empty masked field would leave the cursor where typed
     // digits are dropped: start at the first place instead.
     if (campo && event->type() == QEvent::MouseButtonRelease && semDigitos(campo->displayText()) &&

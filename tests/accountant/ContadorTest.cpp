@@ -124,6 +124,7 @@ private slots:
     void clickIntoEmptyMaskedField();
     void leavingDocumentField_data();
     void leavingDocumentField();
+    void otherWindowDoesNotLeaveDocumentField();
 
     void checksAfterSending_data();
     void checksAfterSending();
@@ -329,6 +330,33 @@ void ContadorTest::leavingDocumentField()
     campo(w, "txtCRC")->setFocus();
     QTRY_VERIFY(!doc->hasFocus());
     QCOMPARE(erro->text(), mensagem);
+}
+
+// Only the focus going to another control of the window leaves the document field: another
+// window coming to the front checks nothing yet.
+void ContadorTest::otherWindowDoesNotLeaveDocumentField()
+{
+    frmContador* w = abrir();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    auto* erro = child<QLabel>(w, "erroMsg");
+    QLineEdit* doc = campo(w, "txtCNPJCPF");
+    doc->setFocus();
+    QTRY_VERIFY(doc->hasFocus());
+    digita(w, "txtCNPJCPF", QStringLiteral("112223"));
+
+    QWidget outra;
+    outra.show();
+    outra.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&outra));
+    QVERIFY(!doc->hasFocus());
+    QCOMPARE(erro->text(), QString());
+
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTRY_VERIFY(doc->hasFocus());
+    campo(w, "txtCRC")->setFocus();
+    QTRY_VERIFY(!doc->hasFocus());
+    QCOMPARE(erro->text(), QStringLiteral("Documento CNPJ Informado incorretamente"));
 }
 
 // Every OK reaches the server first, with what was typed; only then are the fields checked.
