@@ -61,6 +61,8 @@ frmContador* frmContador::abrir()
     janela->show();
     janela->raise();
     janela->activateWindow();
+    // Already open, it does not load again; it still gives the main window back.
+    Principal::switchOn();
     return janela;
 }
 

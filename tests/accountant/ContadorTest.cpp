@@ -765,6 +765,13 @@ void ContadorTest::contadorMenuLeavesMainWindowUsable()
     child<QAction>(p, "mnContador")->trigger();
     QCOMPARE(frmContador::existing(), w);
 
+    // "Novo" while it is open brings it forward and does not leave the main window off.
+    cadastro::deleteContador();
+    child<QAction>(p, "mnContribuinteNovo")->trigger();
+    QCOMPARE(test::takeMessages().size(), 1);
+    QCOMPARE(frmContador::existing(), w);
+    QVERIFY(p->isEnabled());
+
     // Closing switches the main window on, however it was left.
     p->setInputEnabled(false);
     w->close();
