@@ -4,20 +4,14 @@
 #include "net/Servidor.h"
 #include "net/Soap.h"
 #include "net/UrlHelper.h"
+#include "support/StandInServer.h"
 #include "support/TestProgramDir.h"
 
 #include <memory>
 #include <QFile>
-#include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 using namespace tervalia;
 namespace op = servidor::operacao;
@@ -136,32 +130,17 @@ private slots:
     void badRequestsGet400AndServerGoesOn();
 
 private:
-    void readLog();
-
-    QTemporaryDir m_dir;
-    QProcess m_server;
+    std::unique_ptr<test::StandInServer> m_server;
     quint16 m_port = 0;
-    QStringList m_log;
     std::unique_ptr<test::TestProgramDir> m_program;
 };
 
 void EndToEndTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_server.setProgram(QStringLiteral(TERVALIA_SERVER_EXE));
-    m_server.setArguments({"--port", "0", "--state", m_dir.filePath("estado/servidor.db"), "--seed",
-                           QStringLiteral(TERVALIA_SOURCE_DIR "/tools/server/demo-seed.json"), "--clock", relogio});
-    m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // The server must not outlive a test program that crashes.
-    m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    m_server.start();
-    QVERIFY2(m_server.waitForStarted(), qPrintable(m_server.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(m_server.canReadLine() || m_server.state() == QProcess::NotRunning, 20000);
-    const QByteArray first = m_server.readLine().trimmed();
-    QVERIFY2(first.startsWith("LISTENING "), first.constData());
-    m_port = first.mid(10).toUShort();
+    m_server = std::make_unique<test::StandInServer>(
+        QStringList{"--seed", QStringLiteral(TERVALIA_SOURCE_DIR "/tools/server/demo-seed.json"), "--clock", relogio});
+    m_port = m_server->port();
     QVERIFY(m_port > 0 && m_port <= 32767); // the upload client cannot reach higher ports
-    connect(&m_server, &QProcess::readyReadStandardOutput, this, &EndToEndTest::readLog);
 
     m_program = std::make_unique<test::TestProgramDir>();
     m_program->writeSettings(QStringLiteral("127.0.0.1"), QString::number(m_port));
@@ -170,14 +149,7 @@ void EndToEndTest::initTestCase()
 void EndToEndTest::cleanupTestCase()
 {
     m_program.reset();
-    m_server.terminate();
-    QVERIFY(m_server.waitForFinished(10000));
-}
-
-void EndToEndTest::readLog()
-{
-    while (m_server.canReadLine())
-        m_log.append(QString::fromUtf8(m_server.readLine().trimmed()));
+    m_server.reset();
 }
 
 void EndToEndTest::keyForKnownCompany_data()
@@ -204,8 +176,9 @@ void EndToEndTest::keyForKnownCompany()
     QCOMPARE(key.mid(20, 19), relogio); // 21-39
     QCOMPARE(key.mid(50, 1), simples);  // 51
     QCOMPARE(key.mid(60, 8), chave);    // 61-68
-    QTRY_VERIFY(
-        !m_log.filter(QStringLiteral("POST /ravu/server/index.php 200 Transferencia.ecnpj: chave ") + chave).isEmpty());
+    QTRY_VERIFY(!m_server->log()
+                     .filter(QStringLiteral("POST /ravu/server/index.php 200 Transferencia.ecnpj: chave ") + chave)
+                     .isEmpty());
 }
 
 void EndToEndTest::keyRefused_data()
@@ -285,17 +258,9 @@ void EndToEndTest::accountantStored()
         params.append({servidor::parametrosContador[i], values[i]});
     chamada(op::contador, params);
 
-    QString stored;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("estado"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        db.setDatabaseName(m_dir.filePath("estado/servidor.db"));
-        QVERIFY(db.open());
-        QSqlQuery q(QStringLiteral("SELECT razao_nome, num_telefone FROM contador ORDER BY id DESC"), db);
-        QVERIFY(q.next());
-        stored = q.value(0).toString() + u'|' + q.value(1).toString();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("estado"));
+    const QList<QStringList> contadores = m_server->contadores();
+    QVERIFY(!contadores.isEmpty());
+    const QString stored = contadores.last()[2] + u'|' + contadores.last()[9]; // name and telephone
     QCOMPARE(stored, QStringLiteral("Ana D'Avila & <Filhos>|(31) 3333-4444"));
 }
 
@@ -341,8 +306,9 @@ void EndToEndTest::vafUploadShowsInHistory()
     const QString details = resultado(
         chamada(op::detalhes, {{"strNome", protocolo}, {"strDiretorioDestino", "vbs"}, {"Chave", chaveMercearia}}));
     QVERIFY(details.contains(QStringLiteral("não é um banco de dados do VAF-MG")));
-    QTRY_VERIFY(
-        !m_log.filter(QStringLiteral("POST /client/xt_upload.php 200 envio VAF: entrega ") + protocolo).isEmpty());
+    QTRY_VERIFY(!m_server->log()
+                     .filter(QStringLiteral("POST /client/xt_upload.php 200 envio VAF: entrega ") + protocolo)
+                     .isEmpty());
 }
 
 void EndToEndTest::simplesUploads_data()
@@ -415,7 +381,7 @@ void EndToEndTest::badRequestsGet400AndServerGoesOn()
     const int before = entregas(resultado(pedeHistorico(mercearia, chaveMercearia))).size();
     const QByteArray answer = exchange(m_port, request);
     QVERIFY2(answer.startsWith("HTTP/1.") && answer.mid(8, 5) == status, answer.left(200).constData());
-    QCOMPARE(m_server.state(), QProcess::Running);
+    QVERIFY(m_server->running());
     QCOMPARE(entregas(resultado(pedeHistorico(mercearia, chaveMercearia))).size(), before);
 }
 

@@ -42,6 +42,13 @@ StandInServer::~StandInServer()
     m_process.waitForFinished();
 }
 
+QStringList StandInServer::log()
+{
+    while (m_process.canReadLine())
+        m_log.append(QString::fromUtf8(m_process.readLine().trimmed()));
+    return m_log;
+}
+
 QString StandInServer::statePath() const
 {
     return m_dir.filePath(QStringLiteral("servidor.db"));

@@ -19,6 +19,10 @@ public:
     StandInServer& operator=(const StandInServer&) = delete;
 
     quint16 port() const { return m_port; }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // The lines the server printed after its first one, one per request served, as far as they
+    // have arrived; wait for a line with QTRY_*.
+    QStringList log();
     QString statePath() const;
 
     // The accountants the server received, oldest first, each as its twelve fields in the order sent.
@@ -28,6 +32,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+    QStringList m_log;
 };
 
 } // namespace tervalia::test
