@@ -4,12 +4,27 @@
 
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QUrl>
 
 namespace tervalia {
 
 namespace {
+// SQLite's primary result codes, as Qt's driver reports them.
+enum CodigoSqlite {
+    SQLITE_PERM = 3,
+    SQLITE_BUSY = 5,
+    SQLITE_LOCKED = 6,
+    SQLITE_READONLY = 8,
+    SQLITE_IOERR = 10,
+    SQLITE_CORRUPT = 11,
+    SQLITE_FULL = 13,
+    SQLITE_CANTOPEN = 14,
+    SQLITE_AUTH = 23,
+    SQLITE_NOTADB = 26,
+};
+
 const QString crlf = QStringLiteral("\r\n");
 
 // Numbers in the last block carry a sign position: a blank before a non-negative number.
@@ -29,11 +44,10 @@ QString describe(const QSqlError& error)
 {
     const QString db = error.databaseText().trimmed();
     const QString driver = error.driverText().trimmed();
-    if (db.isEmpty())
-        return driver;
-    if (driver.isEmpty())
-        return db;
-    return driver + QStringLiteral(": ") + db;
+    const QString sqlite = db.isEmpty() ? driver : db;
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return descricaoErroBanco(ok ? code : -1, sqlite);
 }
 } // namespace
 
@@ -64,6 +78,48 @@ QString RelatorioErroBanco(const QList<ConnectionErrorEntry>& entries, qint64 nu
 QString RelatorioErroBanco(const DatabaseError& error)
 {
     return RelatorioErroBanco(error.entries(), error.number(), error.source(), error.description());
+}
+
+QString descricaoErroBanco(int codigo, const QString& textoSqlite)
+{
+    static const QRegularExpression semTabela(QStringLiteral("no such table: (\\S+)"));
+    static const QRegularExpression semColuna(QStringLiteral("(?:no such column:|has no column named) (\\S+)"));
+    QString causa;
+    switch (codigo & 0xff) {
+    case SQLITE_CANTOPEN:
+        causa = QStringLiteral("O arquivo do banco de dados não pôde ser aberto: ele não existe ou não pode ser lido.");
+        break;
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        causa = QStringLiteral("Não há permissão para usar o arquivo do banco de dados.");
+        break;
+    case SQLITE_READONLY:
+        causa = QStringLiteral("O banco de dados não pode ser alterado: o arquivo ou a pasta do programa é somente "
+                               "leitura.");
+        break;
+    case SQLITE_FULL:
+        causa = QStringLiteral("O disco está cheio: não há espaço para gravar no banco de dados.");
+        break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        causa = QStringLiteral("O arquivo do banco de dados está danificado ou não é um banco de dados.");
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        causa = QStringLiteral("O banco de dados está em uso por outro programa. Feche-o e tente novamente.");
+        break;
+    case SQLITE_IOERR:
+        causa = QStringLiteral("Houve um erro de leitura ou gravação no disco ao usar o banco de dados.");
+        break;
+    default:
+        if (const auto m = semTabela.match(textoSqlite); m.hasMatch())
+            causa = QStringLiteral("A tabela %1 não existe no banco de dados.").arg(m.captured(1));
+        else if (const auto c = semColuna.match(textoSqlite); c.hasMatch())
+            causa = QStringLiteral("A coluna %1 não existe no banco de dados.").arg(c.captured(1));
+        else
+            causa = QStringLiteral("O banco de dados recusou a operação.");
+    }
+    return textoSqlite.isEmpty() ? causa : causa + QStringLiteral(" (") + textoSqlite + QLatin1Char(')');
 }
 
 Connection::Connection(const QString& fileName)

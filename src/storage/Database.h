@@ -42,6 +42,11 @@ QString RelatorioErroBanco(const QList<ConnectionErrorEntry>& entries, qint64 nu
                            const QString& description);
 QString RelatorioErroBanco(const DatabaseError& error);
 
+// The description a report shows: the likely cause in Portuguese (file missing or unreadable,
+// read-only, disk full, damaged file, file in use, missing table or column), then SQLite's own text
+// in parentheses. codigo is SQLite's result code, primary or extended.
+QString descricaoErroBanco(int codigo, const QString& textoSqlite);
+
 // One action's connection to a database file of the program directory. The file must exist: a
 // missing file is an error, never a new empty database. The connection closes when this goes away.
 class Connection

@@ -45,6 +45,9 @@ private slots:
 
     void missingDatabaseIsAnErrorAndStaysMissing();
     void missingTableIsReported();
+    void damagedFileIsReportedInPortuguese();
+    void descriptionInPortuguese_data();
+    void descriptionInPortuguese();
 
     void contadorIsReplacedNotAdded();
     void failedInsertKeepsStoredContador();
@@ -113,8 +116,62 @@ void DatabaseTest::missingTableIsReported()
     } catch (const DatabaseError& error) {
         QCOMPARE(error.number(), 1); // SQLite's code for a failed statement
         QCOMPARE(error.source(), QStringLiteral("SELECT * FROM tblContador"));
-        QVERIFY2(error.description().contains(QStringLiteral("no such table")), qPrintable(error.description()));
+        QVERIFY2(error.description().startsWith(QStringLiteral("A tabela tblContador não existe no banco de dados. "
+                                                               "(no such table: tblContador")),
+                 qPrintable(error.description()));
     }
+}
+
+void DatabaseTest::damagedFileIsReportedInPortuguese()
+{
+    test::TestProgramDir dir;
+    dir.writeFile(QStringLiteral("dipam.db"), QByteArray(4096, 'x'));
+    try {
+        cadastro::countContadores();
+        QFAIL("a damaged database must fail");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.description().startsWith(QStringLiteral("O arquivo do banco de dados está danificado")),
+                 qPrintable(error.description()));
+    }
+}
+
+void DatabaseTest::descriptionInPortuguese_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("sqlite");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("cannot open") << 14 << "unable to open database file"
+                                 << "O arquivo do banco de dados não pôde ser aberto: ele não existe ou não pode ser "
+                                    "lido. (unable to open database file)";
+    QTest::newRow("read-only, extended code")
+        << (8 | (1 << 8)) << "attempt to write a readonly database"
+        << "O banco de dados não pode ser alterado: o arquivo ou a pasta do programa é somente leitura. (attempt to "
+           "write a readonly database)";
+    QTest::newRow("disk full") << 13 << "database or disk is full"
+                               << "O disco está cheio: não há espaço para gravar no banco de dados. (database or disk "
+                                  "is full)";
+    QTest::newRow("not a database") << 26 << "file is not a database"
+                                    << "O arquivo do banco de dados está danificado ou não é um banco de dados. (file "
+                                       "is not a database)";
+    QTest::newRow("in use") << 5 << "database is locked"
+                            << "O banco de dados está em uso por outro programa. Feche-o e tente novamente. (database "
+                               "is locked)";
+    QTest::newRow("missing column") << 1 << "table tblContribuinte has no column named Chave"
+                                    << "A coluna Chave não existe no banco de dados. (table tblContribuinte has no "
+                                       "column named Chave)";
+    QTest::newRow("no such column") << 1 << "no such column: OptanteSimples"
+                                    << "A coluna OptanteSimples não existe no banco de dados. (no such column: "
+                                       "OptanteSimples)";
+    QTest::newRow("other, no text") << -1 << ""
+                                    << "O banco de dados recusou a operação.";
+}
+
+void DatabaseTest::descriptionInPortuguese()
+{
+    QFETCH(int, code);
+    QFETCH(QString, sqlite);
+    QFETCH(QString, expected);
+    QCOMPARE(descricaoErroBanco(code, sqlite), expected);
 }
 
 void DatabaseTest::contadorIsReplacedNotAdded()
