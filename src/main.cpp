@@ -7,6 +7,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tervalia"));
     tervalia::installPortugueseTranslations(app);
-    tervalia::startUp();
+    tervalia::startUp(tervalia::prepareProgramDirectory());
     return QApplication::exec();
 }

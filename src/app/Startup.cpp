@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Abertura.h"
+#include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "storage/ReadWrite.h"
 
@@ -19,10 +20,20 @@ void installPortugueseTranslations(QApplication& app)
         QCoreApplication::installTranslator(translator);
 }
 
-void startUp()
+QString prepareProgramDirectory()
+{
+    const PastaPrograma pasta = preparaPastaPrograma();
+    if (!pasta.pasta.isEmpty())
+        setProgramDir(pasta.pasta);
+    return pasta.erro;
+}
+
+void startUp(const QString& startupError)
 {
     setIniPath(programFile(QStringLiteral("dipam.ini")));
     Abertura::instance()->show();
+    if (!startupError.isEmpty())
+        MessageBox::show(Abertura::existing(), startupError, QStringLiteral("Tervalia - MG"), QMessageBox::Critical);
 }
 
 } // namespace tervalia

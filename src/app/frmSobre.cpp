@@ -2,11 +2,13 @@
 #include "ui_frmSobre.h"
 
 #include "BuildConfig.h"
+#include "platform/ProgramDir.h"
 #include "platform/Session.h"
 #include "Principal.h"
 #include "Resources.h"
 
 #include <QCloseEvent>
+#include <QDir>
 
 namespace tervalia {
 
@@ -16,6 +18,7 @@ frmSobre::frmSobre(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui:
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     m_ui->Label2->setText(contactLine());
+    m_ui->lblPastaPrograma->setText(QStringLiteral("Pasta do programa: ") + QDir::toNativeSeparators(programDir()));
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 

@@ -113,6 +113,8 @@ void ShellTest::sobreFromOpeningWindowLeadsToMainWindow()
     QCOMPARE(child<QLabel>(sobre, "lblTitle")->font().pointSize(), 24);
     QVERIFY(child<QLabel>(sobre, "lblTitle")->font().bold());
     QCOMPARE(child<QLabel>(sobre, "Label1")->text(), QStringLiteral("©"));
+    // The user can find where the databases and settings are.
+    QCOMPARE(child<QLabel>(sobre, "lblPastaPrograma")->text(), QStringLiteral("Pasta do programa: ") + m_dir->path());
 
     QTest::mouseClick(child<QPushButton>(sobre, "cmdOK"), Qt::LeftButton);
     QTRY_VERIFY(!frmSobre::existing());
