@@ -69,13 +69,18 @@ void setIniPath(const QString& path)
     iniPathSlot() = path;
 }
 
+QString valorConfiguracao(const QByteArray& conteudo, const QString& section, const QString& key)
+{
+    const QString value = findValue(decode(conteudo), section, key).left(maxValueLength);
+    return value.size() < 2 ? QString() : value;
+}
+
 QString ReadFromFile(const QString& section, const QString& key)
 {
     QFile file(IniPath());
     if (IniPath().isEmpty() || !file.open(QIODevice::ReadOnly))
         return {};
-    const QString value = findValue(decode(file.readAll()), section, key).left(maxValueLength);
-    return value.size() < 2 ? QString() : value;
+    return valorConfiguracao(file.readAll(), section, key);
 }
 
 } // namespace tervalia

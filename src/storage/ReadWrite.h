@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace tervalia {
@@ -14,5 +15,7 @@ void setIniPath(const QString& path);
 // ";" are comments. A value is cut to 254 characters, and a value shorter than two characters
 // reads as empty, like a missing file, section or key.
 QString ReadFromFile(const QString& section, const QString& key);
+// The same rules applied to the bytes of a settings file.
+QString valorConfiguracao(const QByteArray& conteudo, const QString& section, const QString& key);
 
 } // namespace tervalia

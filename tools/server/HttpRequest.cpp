@@ -211,7 +211,8 @@ HttpRequestParser::State HttpRequestParser::takeContentLength()
     if (m_contentLength > m_limits.maxBodyBytes)
         return fail(413,
                     QStringLiteral("corpo do pedido grande demais (limite de %1 bytes)").arg(m_limits.maxBodyBytes));
-    m_buffer.reserve(m_contentLength);
+    // Nothing is set aside for the announced length: a client that announces 64 MiB and sends
+    // nothing costs the server nothing.
     return State::NeedMore;
 }
 
