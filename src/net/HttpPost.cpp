@@ -221,12 +221,14 @@ void ResponseReader::startBody()
         return;
     }
     m_remaining = size;
+    m_answer.body.reserve(size);
     m_phase = size == 0 ? Phase::Done : Phase::Body;
 }
 
 void ResponseReader::onChunkSize(const QByteArray& line)
 {
-    const QByteArray digits = line.left(line.indexOf(';')).trimmed();
+    const qsizetype extension = line.indexOf(';');
+    const QByteArray digits = (extension < 0 ? line : line.left(extension)).trimmed();
     bool ok = false;
     const qint64 size = digits.toLongLong(&ok, 16);
     if (!ok || size < 0 || digits.startsWith('+') || digits.startsWith('-') || digits.size() > 16) {
