@@ -282,78 +282,120 @@ void ResponseReader::tooLarge()
          QStringLiteral("A resposta do servidor passa de %1 MB e não foi lida.").arg(megabytes(m_maxBody)));
 }
 
-Result post(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
-            const Limits& limits)
+namespace {
+// One exchange, driven by the socket's signals inside a local event loop.
+class Exchange
 {
-    QEventLoop loop;
-    QTimer silence;
-    QTimer deadline;
-    QTcpSocket socket;
-    ResponseReader reader(limits.maxBody);
-    std::optional<Failure> failure;
-    bool finished = false;
+public:
+    Exchange(const QUrl& url, const QByteArray& request, const Limits& limits);
+    Result run();
 
-    auto finish = [&](std::optional<Failure> f) {
-        if (finished)
-            return;
-        finished = true;
-        failure = std::move(f);
-        loop.quit();
-    };
-    auto judge = [&](ResponseReader::State state) {
-        if (state == ResponseReader::State::Done)
-            finish(std::nullopt);
-        else if (state == ResponseReader::State::Failed)
-            finish(reader.failure());
-    };
-    auto closed = [&] {
-        reader.feed(socket.readAll());
-        judge(reader.state() == ResponseReader::State::Reading ? reader.connectionClosed() : reader.state());
-    };
+private:
+    void connectSignals();
+    void finish(std::optional<Failure> failure);
+    void judge(ResponseReader::State state);
+    void closed();
 
-    silence.setSingleShot(true);
-    deadline.setSingleShot(true);
-    QObject::connect(&silence, &QTimer::timeout, &loop, [&] {
+    QByteArray m_request;
+    QString m_host;
+    quint16 m_port;
+    Limits m_limits;
+    QEventLoop m_loop;
+    QTimer m_silence;
+    QTimer m_deadline;
+    QTcpSocket m_socket;
+    ResponseReader m_reader;
+    std::optional<Failure> m_failure;
+    bool m_finished = false;
+};
+
+Exchange::Exchange(const QUrl& url, const QByteArray& request, const Limits& limits)
+    : m_request(request), m_host(url.host()), m_port(quint16(url.port())), m_limits(limits), m_reader(limits.maxBody)
+{
+    m_silence.setSingleShot(true);
+    m_deadline.setSingleShot(true);
+    m_socket.setReadBufferSize(socketBuffer);
+    connectSignals();
+}
+
+void Exchange::connectSignals()
+{
+    QObject::connect(&m_silence, &QTimer::timeout, &m_loop, [this] {
         finish(
             Failure{QNetworkReply::TimeoutError, QStringLiteral("O servidor não respondeu dentro do tempo limite.")});
     });
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+    QObject::connect(&m_deadline, &QTimer::timeout, &m_loop, [this] {
         finish(Failure{QNetworkReply::TimeoutError,
                        QStringLiteral("O servidor não completou a resposta dentro do tempo limite.")});
     });
-    socket.setReadBufferSize(socketBuffer);
-    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] {
-        silence.start();
-        socket.write(requestHead(url, headers, body.size()) + body);
+    QObject::connect(&m_socket, &QTcpSocket::connected, &m_loop, [this] {
+        m_silence.start();
+        m_socket.write(m_request);
     });
-    QObject::connect(&socket, &QTcpSocket::bytesWritten, &loop, [&] { silence.start(); });
-    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
-        silence.start();
-        judge(reader.feed(socket.readAll()));
+    QObject::connect(&m_socket, &QTcpSocket::bytesWritten, &m_loop, [this] { m_silence.start(); });
+    QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_loop, [this] {
+        m_silence.start();
+        judge(m_reader.feed(m_socket.readAll()));
     });
-    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, closed);
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+    // A close by the server comes as an error and as a disconnection; either ends the answer.
+    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_loop, [this] { closed(); });
+    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_loop, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError)
             closed();
         else
             finish(socketFailure(error));
     });
+}
 
-    silence.start(limits.silenceMs);
-    deadline.start(limits.deadlineMs);
-    socket.connectToHost(url.host(), quint16(url.port()));
-    if (!finished) {
+void Exchange::finish(std::optional<Failure> failure)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_failure = std::move(failure);
+    m_loop.quit();
+}
+
+void Exchange::judge(ResponseReader::State state)
+{
+    if (state == ResponseReader::State::Done)
+        finish(std::nullopt);
+    else if (state == ResponseReader::State::Failed)
+        finish(m_reader.failure());
+}
+
+void Exchange::closed()
+{
+    m_reader.feed(m_socket.readAll());
+    judge(m_reader.state() == ResponseReader::State::Reading ? m_reader.connectionClosed() : m_reader.state());
+}
+
+Result Exchange::run()
+{
+    m_silence.start(m_limits.silenceMs);
+    m_deadline.start(m_limits.deadlineMs);
+    m_socket.connectToHost(m_host, m_port);
+    if (!m_finished) {
         const BlockingWait wait;
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        m_loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    QObject::disconnect(&socket, nullptr, &loop, nullptr);
-    socket.abort();
-    if (!finished)
-        failure = Failure{QNetworkReply::OperationCanceledError,
-                          QStringLiteral("A chamada ao servidor foi interrompida pelo fim do programa.")};
-    if (failure)
-        return {failure, {}};
-    return {std::nullopt, reader.takeAnswer()};
+    QObject::disconnect(&m_socket, nullptr, &m_loop, nullptr);
+    m_socket.abort();
+    // The loop also ends when the program quits under it.
+    if (!m_finished)
+        m_failure = Failure{QNetworkReply::OperationCanceledError,
+                            QStringLiteral("A chamada ao servidor foi interrompida pelo fim do programa.")};
+    if (m_failure)
+        return {m_failure, {}};
+    return {std::nullopt, m_reader.takeAnswer()};
+}
+} // namespace
+
+Result post(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
+            const Limits& limits)
+{
+    Exchange exchange(url, requestHead(url, headers, body.size()) + body, limits);
+    return exchange.run();
 }
 
 } // namespace tervalia::http
