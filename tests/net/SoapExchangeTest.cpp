@@ -25,6 +25,7 @@ private slots:
     void hostileServerIsAskedOnce_data();
     void hostileServerIsAskedOnce();
     void tricklingAnswerEndsAtDeadline();
+    void answerByLengthDoesNotWaitForTheClose();
     void answerLimit_data();
     void answerLimit();
     void hundredMegabytesStopAtTheBound();
@@ -322,6 +323,21 @@ void SoapExchangeTest::tricklingAnswerEndsAtDeadline()
     QCOMPARE(callFails(&code), QStringLiteral("O servidor não completou a resposta dentro do tempo limite."));
     QCOMPARE(code, int(QNetworkReply::TimeoutError));
     QCOMPARE(server.requests().size(), 1);
+}
+
+// A server (QHttpServer, for one) may keep the connection open after an
+// answer of known length: the call ends with the last byte, not at a time limit.
+void SoapExchangeTest::answerByLengthDoesNotWaitForTheClose()
+{
+    test::TestProgramDir dir;
+    HttpDouble server;
+    server.setAnswer(HttpDouble::answer(soapAnswer("inteira")));
+    server.setKeepOpen(true);
+    dir.writeSettings(QStringLiteral("127.0.0.1"), server.port());
+    setSoapTimeoutForTests(5000);
+    setSoapDeadlineForTests(5000);
+    QCOMPARE(EnviaSoap(QStringLiteral("Transferencia.ver2"), QStringLiteral("<x/>")),
+             QString::fromLatin1(soapAnswer("inteira")));
 }
 
 void SoapExchangeTest::answerLimit_data()
