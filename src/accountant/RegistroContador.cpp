@@ -46,11 +46,16 @@ QList<QPair<QString, QString>> parametrosEnvio(const ContadorRecord& c)
     return parametros;
 }
 
-void fnContador(const ContadorRecord& digitado)
+bool fnContador(const ContadorRecord& digitado)
 {
     const QString operacao(servidor::operacao::contador);
-    // Whatever the server answers, the window goes on with its own checks.
-    static_cast<void>(EnviaSoap(operacao, montaEnvelope(operacao, parametrosEnvio(comApostrofosDobrados(digitado)))));
+    const QString resposta =
+        EnviaSoap(operacao, montaEnvelope(operacao, parametrosEnvio(comApostrofosDobrados(digitado))));
+    // An error page, a fault or anything else without a readable result is no registration. The
+    // result's text itself says nothing the program acts on.
+    bool leituraFalhou = true;
+    static_cast<void>(GetResult(resposta, servidor::elementoResultado, &leituraFalhou));
+    return !leituraFalhou;
 }
 
 QString verificaDigitosDocumento(TipoDocumento tipo, const QString& texto)

@@ -27,9 +27,10 @@ ContadorRecord comApostrofosDobrados(ContadorRecord contador);
 // The parameters of "Transferencia.contador", in the order sent.
 QList<QPair<QString, QString>> parametrosEnvio(const ContadorRecord& contador);
 
-// Reports the accountant as typed to the municipality's server, each "'" doubled. The answer is not
-// looked at; a failed transfer throws SoapError.
-void fnContador(const ContadorRecord& digitado);
+// Reports the accountant as typed to the municipality's server, each "'" doubled. True when the
+// server took it: its answer is a SOAP answer whose result can be read (the result's text is not
+// examined). False for any other answer (an error page, a fault); a failed transfer throws SoapError.
+[[nodiscard]] bool fnContador(const ContadorRecord& digitado);
 
 // The document message when the check digits of the field text are wrong, else empty. Missing
 // places read as zeros: nothing here counts them.

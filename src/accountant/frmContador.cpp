@@ -2,6 +2,7 @@
 #include "ui_frmContador.h"
 
 #include "app/Principal.h"
+#include "net/Soap.h"
 #include "platform/MessageBox.h"
 #include "platform/Session.h"
 #include "storage/Cadastro.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
+#include <QPointer>
 
 #include <algorithm>
 #include <exception>
@@ -129,13 +131,18 @@ void frmContador::mudaMascaraDocumento(TipoDocumento tipo)
     m_ui->txtCNPJCPF->setText(digitos);
 }
 
-// Masked fields are read as displayed: literals and "_" placeholders included.
+// Masked fields are read as displayed: literals and "_" placeholders included. Characters that no
+// XML text may hold (a pasted control character) are left out, so they are neither sent nor stored.
 ContadorRecord frmContador::campos() const
 {
-    return {m_ui->txtCNPJCPF->displayText(),  m_ui->txtCRC->text(),        m_ui->txtRazaoSocial->text(),
-            m_ui->txtLogradouro->text(),      m_ui->txtNumero->text(),     m_ui->txtComplemento->text(),
-            m_ui->txtBairro->text(),          m_ui->txtCidade->text(),     m_ui->txtUF->text(),
-            m_ui->txtTelefone->displayText(), m_ui->txtCEP->displayText(), m_ui->txtEmail->text()};
+    ContadorRecord c{m_ui->txtCNPJCPF->displayText(),  m_ui->txtCRC->text(),        m_ui->txtRazaoSocial->text(),
+                     m_ui->txtLogradouro->text(),      m_ui->txtNumero->text(),     m_ui->txtComplemento->text(),
+                     m_ui->txtBairro->text(),          m_ui->txtCidade->text(),     m_ui->txtUF->text(),
+                     m_ui->txtTelefone->displayText(), m_ui->txtCEP->displayText(), m_ui->txtEmail->text()};
+    for (QString* campo : {&c.cpfCnpj, &c.numCrc, &c.razaoNome, &c.nomEndereco, &c.numPredial, &c.dscComplemento,
+                           &c.nomBairro, &c.nomCidade, &c.nomEstado, &c.numTelefone, &c.numCep, &c.email})
+        *campo = removeXmlForbiddenCharacters(*campo);
+    return c;
 }
 
 void frmContador::txtCNPJCPF_LostFocus()
@@ -143,13 +150,22 @@ void frmContador::txtCNPJCPF_LostFocus()
     m_ui->erroMsg->setText(contador::verificaDigitosDocumento(m_tipoDocumento, m_ui->txtCNPJCPF->displayText()));
 }
 
-// The server hears of every confirmation, even one that the checks then refuse.
+// The server hears of every confirmation, even one that the checks then refuse; only one it took
+// goes on to the checks and the save.
 void frmContador::btnOK_Click()
 {
     const ContadorRecord digitado = campos();
+    // A close asked for during the call waits for its end (EnviaSoap); the window is checked anyway.
+    const QPointer<frmContador> janela(this);
+    bool registrado = false;
     try {
-        contador::fnContador(digitado);
+        registrado = contador::fnContador(digitado);
     } catch (const std::exception&) {
+        registrado = false;
+    }
+    if (!janela)
+        return;
+    if (!registrado) {
         MessageBox::show(this, mensagem::falhaConexao(2), QString(mensagem::titulo), QMessageBox::Critical);
         return;
     }

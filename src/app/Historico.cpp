@@ -1,6 +1,7 @@
 #include "Historico.h"
 
 #include "net/Servidor.h"
+#include "net/Soap.h"
 #include "platform/ProgramDir.h"
 
 #include <QFile>
@@ -47,33 +48,38 @@ void recusaEntidadesExternas(const QXmlStreamReader& reader)
     }
 }
 
+// The characters of the whole document go once into one text, in document order; an element read
+// keeps where its characters start, and takes them when it closes. So each character is copied at
+// most once per level read, however deep the document goes below.
 No lerDocumento(const QString& documento)
 {
     QXmlStreamReader reader(documento);
     No raiz;
     std::vector<No*> abertos;
-    std::vector<QString> textos; // text of every open element, innermost last
+    std::vector<qsizetype> inicios; // where the text of each open element read starts
+    QString caracteres;
+    int profundidade = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            textos.emplace_back();
-            if (textos.size() <= niveisLidos)
+            if (++profundidade > maxXmlNesting)
+                throw XmlError(
+                    QStringLiteral("O documento tem mais de %1 níveis de elementos aninhados.").arg(maxXmlNesting));
+            if (profundidade <= niveisLidos) {
                 abreElemento(reader, raiz, abertos);
-            break;
-        case QXmlStreamReader::EndElement: {
-            QString texto = std::move(textos.back());
-            textos.pop_back();
-            if (!textos.empty())
-                textos.back() += texto;
-            if (textos.size() < niveisLidos) {
-                abertos.back()->texto = std::move(texto);
-                abertos.pop_back();
+                inicios.push_back(caracteres.size());
             }
             break;
-        }
+        case QXmlStreamReader::EndElement:
+            if (profundidade-- <= niveisLidos) {
+                abertos.back()->texto = caracteres.sliced(inicios.back());
+                abertos.pop_back();
+                inicios.pop_back();
+            }
+            break;
         case QXmlStreamReader::Characters:
-            if (!textos.empty())
-                textos.back() += reader.text();
+            if (profundidade > 0)
+                caracteres += reader.text();
             break;
         case QXmlStreamReader::DTD:
             recusaEntidadesExternas(reader);

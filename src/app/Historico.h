@@ -21,7 +21,8 @@ namespace tervalia::historico {
 inline constexpr int numColunas = 5;
 using Linha = std::array<QString, numColunas>;
 
-// A document that is not well-formed, with the reason the parser gave.
+// A document that is not well-formed, or is nested deeper than maxXmlNesting (net/Soap.h), with
+// the reason in Portuguese.
 class XmlError : public std::runtime_error
 {
 public:

@@ -11,6 +11,7 @@
 #include "storage/ReadWrite.h"
 
 #include <QLocale>
+#include <QPointer>
 
 namespace tervalia {
 
@@ -104,11 +105,14 @@ Principal::ResultadoAtualizacao Principal::RecebeDadosServer()
                      QStringLiteral("O arquivo info.dip não pôde ser lido na pasta do programa."));
 
     QString resposta;
+    const QPointer<Principal> janela(this);
     try {
         resposta = chamaServidor(servidor::operacao::historico, ieSelecionada(), chaveSelecionada());
     } catch (const SoapError& erro) {
         return falha(Resultado::Transferencia, erro.description());
     }
+    if (!janela) // a close during the call waits for its end, but nothing below touches a window gone
+        return falha(Resultado::Transferencia, QStringLiteral("A janela principal foi fechada durante a chamada."));
 
     bool leituraFalhou = false;
     const QString retorno = GetResult(resposta, servidor::elementoResultado, &leituraFalhou);
@@ -205,19 +209,28 @@ void Principal::RecebeDadosProtocolo()
         return;
     }
     if (status == servidor::historico::statusComDetalhes) {
+        // A close asked for during the call waits for its end (EnviaSoap); the window is still
+        // checked before it is touched again.
+        const QPointer<Principal> janela(this);
+        QString resposta;
         try {
-            const QString resposta =
-                chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), chaveSelecionada());
-            bool leituraFalhou = false;
-            const QString retorno = GetResult(resposta, servidor::elementoResultado, &leituraFalhou);
-            if (leituraFalhou || !CarregaArvoreDetalhes(retorno)) {
-                MessageBox::show(this, servidorIndisponivel, tituloMG);
-                return;
-            }
+            resposta = chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), chaveSelecionada());
         } catch (const SoapError&) {
-            MessageBox::show(this, servidorIndisponivel, tituloMG);
+            if (janela)
+                MessageBox::show(this, servidorIndisponivel, tituloMG);
             return;
         }
+        if (!janela)
+            return;
+        bool leituraFalhou = false;
+        const QString retorno = GetResult(resposta, servidor::elementoResultado, &leituraFalhou);
+        if (leituraFalhou || !CarregaArvoreDetalhes(retorno)) {
+            if (janela)
+                MessageBox::show(this, servidorIndisponivel, tituloMG);
+            return;
+        }
+        if (!janela)
+            return;
         m_ui->labelOK->hide();
     } else if (status == servidor::historico::statusSemMensagens) {
         m_ui->labelOK->show();

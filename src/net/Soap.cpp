@@ -1,31 +1,38 @@
 #include "Soap.h"
 
+#include "net/HttpPost.h"
 #include "net/Servidor.h"
 #include "storage/ReadWrite.h"
 
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QXmlStreamReader>
 
-#include <memory>
-
 namespace tervalia {
 
 namespace {
 constexpr int defaultTimeoutMs = 120 * 1000;
+constexpr int defaultDeadlineMs = 120 * 1000;
+constexpr qint64 defaultMaxAnswer = 64 * 1024 * 1024;
 int g_timeoutMs = defaultTimeoutMs;
+int g_deadlineMs = defaultDeadlineMs;
+qint64 g_maxAnswer = defaultMaxAnswer;
 
+// A carriage return goes as a character reference: a parser turns a literal one into a line feed.
 QString escapeValue(const QString& value)
 {
-    QString escaped = value;
+    QString escaped = removeXmlForbiddenCharacters(value);
     escaped.replace(u'&', QLatin1String("&amp;"));
     escaped.replace(u'<', QLatin1String("&lt;"));
     escaped.replace(u'>', QLatin1String("&gt;"));
+    escaped.replace(u'\r', QLatin1String("&#13;"));
     return escaped;
+}
+
+bool allowedInXml(char16_t c)
+{
+    return c >= 0x20 ? c != 0xFFFE && c != 0xFFFF : c == u'\t' || c == u'\n' || c == u'\r';
 }
 
 // The charset of the Content-Type header when it names a known one, then a byte-order mark, then
@@ -47,35 +54,6 @@ QString decodeBody(const QByteArray& body, const QByteArray& contentType)
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(body);
     return utf8.hasError() ? QString::fromLatin1(body) : text;
-}
-
-QString describeFailure(QNetworkReply::NetworkError code)
-{
-    switch (code) {
-    case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("O servidor recusou a conexão.");
-    case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("O servidor não foi encontrado.");
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError:
-        return QStringLiteral("O servidor não respondeu dentro do tempo limite.");
-    case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("O servidor encerrou a conexão antes de responder.");
-    default:
-        return QStringLiteral("Falha na comunicação com o servidor.");
-    }
-}
-
-// An HTTP answer arrived whole, whatever its status: content and server errors (4xx, 5xx) carry
-// a body the caller judges. Transport and protocol failures leave no answer to return.
-bool answerArrived(const QNetworkReply& reply)
-{
-    // Any HTTP status is an answer: the caller judges the text. A broken or cut-off answer is not.
-    const auto code = reply.error();
-    const bool statusReported = code >= QNetworkReply::ContentAccessDenied &&
-                                code <= QNetworkReply::UnknownServerError && code != QNetworkReply::ProtocolFailure;
-    return code == QNetworkReply::NoError ||
-           (statusReported && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
 }
 
 QString serviceAddress(const QString& host, const QString& port)
@@ -159,26 +137,52 @@ void setSoapTimeoutForTests(int ms)
     g_timeoutMs = ms > 0 ? ms : defaultTimeoutMs;
 }
 
+int soapDeadline()
+{
+    return g_deadlineMs;
+}
+
+void setSoapDeadlineForTests(int ms)
+{
+    g_deadlineMs = ms > 0 ? ms : defaultDeadlineMs;
+}
+
+qint64 soapMaxAnswer()
+{
+    return g_maxAnswer;
+}
+
+void setSoapMaxAnswerForTests(qint64 bytes)
+{
+    g_maxAnswer = bytes > 0 ? bytes : defaultMaxAnswer;
+}
+
+QString removeXmlForbiddenCharacters(const QString& text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            kept += c;
+            kept += text[++i];
+        } else if (!c.isSurrogate() && allowedInXml(c.unicode())) {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
 QString EnviaSoap(const QString& operation, const QString& envelope)
 {
-    QNetworkRequest request(serviceUrl());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
-    request.setRawHeader(QByteArrayLiteral("SOAPAction"), operation.toUtf8());
-    // QNetworkRequest's transfer timeout: the call is aborted when nothing arrives for this long,
-    // so a server that accepts and never answers cannot hold the program for good.
-    request.setTransferTimeout(g_timeoutMs);
-
-    // One manager and one request per call: nothing carries over from an earlier exchange.
-    QNetworkAccessManager manager;
-    const std::unique_ptr<QNetworkReply> reply(manager.post(request, envelope.toUtf8()));
-    if (!reply->isFinished()) {
-        QEventLoop loop;
-        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    if (!answerArrived(*reply))
-        throw SoapError(describeFailure(reply->error()), reply->error());
-    return decodeBody(reply->readAll(), reply->rawHeader(QByteArrayLiteral("Content-Type")));
+    // One connection per call, closed after the answer: nothing carries over from an earlier
+    // exchange, and the request is never sent twice.
+    const http::Result result =
+        http::post(serviceUrl(), {{"Content-Type", "text/xml"}, {"SOAPAction", operation.toUtf8()}}, envelope.toUtf8(),
+                   {g_timeoutMs, g_deadlineMs, g_maxAnswer});
+    if (result.failure)
+        throw SoapError(result.failure->description, result.failure->code);
+    return decodeBody(result.answer.body, result.answer.contentType);
 }
 
 QString GetResult(const QString& responseText, const QString& resultParam, bool* failed)
@@ -190,11 +194,12 @@ QString GetResult(const QString& responseText, const QString& resultParam, bool*
     int depth = 0;
     bool found = false;
     bool capturing = false;
+    bool tooDeep = false;
     QString text;
-    while (!reader.atEnd()) {
+    while (!reader.atEnd() && !tooDeep) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            ++depth;
+            tooDeep = ++depth > maxXmlNesting;
             if (!found && depth == resultDepth && reader.qualifiedName() == resultParam)
                 found = capturing = true;
             break;
@@ -212,7 +217,7 @@ QString GetResult(const QString& responseText, const QString& resultParam, bool*
             break;
         }
     }
-    const bool ok = found && !reader.hasError();
+    const bool ok = found && !tooDeep && !reader.hasError();
     if (failed)
         *failed = !ok;
     return ok ? text : QString();

@@ -2,6 +2,7 @@
 #include "app/Principal.h"
 #include "BuildConfig.h"
 #include "net/HttpDouble.h"
+#include "server/SoapMessage.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 #include "support/GuiTest.h"
@@ -539,11 +540,13 @@ void ContadorTest::okReplacesTheOneRow()
 }
 
 // The request as it leaves the window: the fields as typed, each apostrophe doubled, an empty
-// masked field as its bare mask. An error page in answer changes nothing: the entry is saved.
+// masked field as its bare mask. Once the server has taken it, the checks run.
 void ContadorTest::envelopeAsSent()
 {
     test::HttpDouble servidor;
-    servidor.setAnswer(test::HttpDouble::answer("<html>erro</html>", "text/html", "500 Internal Server Error"));
+    servidor.setAnswer(test::HttpDouble::answer(
+        standin::soapResponse(QStringLiteral("Transferencia.contador"), QStringLiteral("CONTADOR_RECEBIDO")),
+        "application/soap+xml; charset=utf-8"));
     m_dir->writeSettings(QStringLiteral("127.0.0.1"), servidor.port());
     frmContador* w = abrir();
     preenche(w, valido());
@@ -581,7 +584,7 @@ void ContadorTest::envelopeAsSent()
                                "</Transferencia.contador></soap12:Body></soap12:Envelope>"));
     QCOMPARE(child<QLabel>(w, "erroMsg")->text(), QStringLiteral("Documento CNPJ Informado incorretamente"));
 
-    // With a document the same error page does not stop the save; apostrophes are stored once.
+    // With a document the entry is saved; apostrophes are stored once.
     digita(w, "txtCNPJCPF", QStringLiteral("11222333000181"));
     clicaOk(w);
     QCOMPARE(servidor.requests().size(), 2);

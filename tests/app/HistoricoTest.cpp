@@ -1,4 +1,5 @@
 #include "app/Historico.h"
+#include "net/Soap.h"
 #include "support/TestProgramDir.h"
 
 #include <QLocale>
@@ -26,6 +27,8 @@ private slots:
     void transferenciasSemLinhas();
     void historicoMalFormado_data();
     void historicoMalFormado();
+    void aninhamento_data();
+    void aninhamento();
 
     void trechoCortadoNoFim();
     void dataDoServidor_data();
@@ -126,6 +129,53 @@ void HistoricoTest::historicoMalFormado()
         QFAIL("a document that does not parse was accepted");
     } catch (const XmlError& erro) {
         QVERIFY(!erro.motivo().isEmpty());
+    }
+}
+
+// A field may hold elements of its own down to the nesting bound, their text in document order; a
+// document nested deeper is refused, however deep, with a reason the user can read.
+void HistoricoTest::aninhamento_data()
+{
+    QTest::addColumn<bool>("detalhes");     // the details reader, else the history reader
+    QTest::addColumn<int>("niveisNoCampo"); // elements nested inside the third-level field
+    QTest::addColumn<bool>("legivel");
+
+    for (const bool detalhes : {false, true}) {
+        const char* qual = detalhes ? "detalhes" : "historico";
+        QTest::addRow("%s, no limite", qual) << detalhes << maxXmlNesting - 3 << true;
+        QTest::addRow("%s, um alem do limite", qual) << detalhes << maxXmlNesting - 2 << false;
+        QTest::addRow("%s, 100.000 niveis", qual) << detalhes << 100000 << false;
+        QTest::addRow("%s, 800.000 niveis", qual) << detalhes << 800000 << false;
+    }
+}
+
+void HistoricoTest::aninhamento()
+{
+    QFETCH(bool, detalhes);
+    QFETCH(int, niveisNoCampo);
+    QFETCH(bool, legivel);
+
+    // Each level holds an "a" before the next one and a "z" after it.
+    const QString campo =
+        QStringLiteral("<n>a").repeated(niveisNoCampo) + QStringLiteral("</n>z").repeated(niveisNoCampo);
+    const QString esperado = QString(niveisNoCampo, u'a') + QString(niveisNoCampo, u'z');
+    const QString documento = detalhes ? "<m><erro><DETALHE>" + campo + "</DETALHE></erro></m>"
+                                       : "<listaTransferencias><transferencia><protocolo>" + campo +
+                                             "</protocolo></transferencia></listaTransferencias>";
+    try {
+        if (detalhes) {
+            const Detalhes lidos = lerDetalhes(documento);
+            QCOMPARE(lidos.itens.size(), 1);
+            QCOMPARE(lidos.itens[0].detalhe, esperado);
+        } else {
+            const QList<Linha> linhas = lerTransferencias(documento);
+            QCOMPARE(linhas.size(), 1);
+            QCOMPARE(linhas[0][2], esperado);
+        }
+        QVERIFY2(legivel, "a document nested beyond the bound was read");
+    } catch (const XmlError& erro) {
+        QVERIFY2(!legivel, qPrintable(erro.motivo()));
+        QCOMPARE(erro.motivo(), QStringLiteral("O documento tem mais de 256 níveis de elementos aninhados."));
     }
 }
 

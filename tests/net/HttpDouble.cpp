@@ -1,7 +1,10 @@
 #include "HttpDouble.h"
 
-#include <memory>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace tervalia::test {
@@ -51,18 +54,77 @@ void HttpDouble::serve(QTcpSocket* socket)
         if (!takeRequest(*buffer, request))
             return;
         m_requests.append(request);
-        if (m_silent)
-            return;
-        socket->write(m_answer);
-        socket->disconnectFromHost();
+        if (m_onRequest)
+            m_onRequest();
+        if (!m_silent)
+            respond(socket);
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+}
+
+void HttpDouble::respond(QTcpSocket* socket)
+{
+    if (m_dripMs > 0) {
+        drip(socket);
+        return;
+    }
+    socket->write(m_answer);
+    if (m_endless > 0) {
+        pour(socket);
+        return;
+    }
+    if (!m_keepOpen)
+        socket->disconnectFromHost();
+}
+
+void HttpDouble::drip(QTcpSocket* socket)
+{
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    connect(timer, &QTimer::timeout, socket, [this, socket, timer, sent] {
+        if (*sent >= m_answer.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(m_answer.mid((*sent)++, 1));
+    });
+    timer->start(m_dripMs);
+}
+
+// Keeps about a megabyte queued until the whole endless body is out.
+void HttpDouble::pour(QTcpSocket* socket)
+{
+    static const QByteArray filler(1024 * 1024, 'x');
+    auto refill = [this, socket] {
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < filler.size() &&
+               m_endlessWritten < m_endless) {
+            const QByteArray piece =
+                filler.left(qsizetype(std::min<qint64>(filler.size(), m_endless - m_endlessWritten)));
+            socket->write(piece);
+            m_endlessWritten += piece.size();
+        }
+        if (m_endlessWritten >= m_endless && socket->bytesToWrite() == 0)
+            socket->disconnectFromHost();
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }
 
 QByteArray HttpDouble::answer(const QByteArray& body, const QByteArray& contentType, const QByteArray& status)
 {
     return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
            "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+QByteArray HttpDouble::chunkedAnswer(const QByteArray& body, int chunkSize, const QByteArray& contentType)
+{
+    QByteArray raw = "HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (qsizetype at = 0; at < body.size(); at += chunkSize) {
+        const QByteArray chunk = body.mid(at, chunkSize);
+        raw += QByteArray::number(chunk.size(), 16) + ";ext=1\r\n" + chunk + "\r\n";
+    }
+    return raw + "0\r\nX-Fim: sim\r\n\r\n";
 }
 
 } // namespace tervalia::test

@@ -6,12 +6,14 @@
 #include <QObject>
 #include <QTcpServer>
 
+#include <functional>
+
 class QTcpSocket;
 
 namespace tervalia::test {
 
-// A small HTTP server on 127.0.0.1 that records each request and sends back one canned answer,
-// or, when silent, accepts the request and never answers.
+// A small HTTP server on 127.0.0.1 that records each request and sends back one canned answer, or
+// plays a hostile server: silent, dripping its answer a byte at a time, or streaming without end.
 class HttpDouble : public QObject
 {
     Q_OBJECT
@@ -28,23 +30,47 @@ public:
     HttpDouble();
 
     QString port() const { return QString::number(m_server.serverPort()); }
-    // The whole answer, status line and headers included, written as is.
+    // The whole answer, status line and headers included, written as is; then the connection
+    // closes. An empty answer closes the connection without a word.
     void setAnswer(const QByteArray& rawAnswer) { m_answer = rawAnswer; }
+    // Accepts the request and never answers.
     void setSilent(bool silent) { m_silent = silent; }
+    // Writes the answer one byte every intervalMs instead of all at once (0: all at once).
+    void setDrip(int intervalMs) { m_dripMs = intervalMs; }
+    // After the answer (usually a head without Content-Length), keeps writing "x" until this many
+    // bytes have gone out or the client goes away.
+    void setEndlessBody(qint64 bytes) { m_endless = bytes; }
+    // Leaves the connection open after the answer instead of closing it.
+    void setKeepOpen(bool keepOpen) { m_keepOpen = keepOpen; }
+    // Runs when a request has arrived whole, before anything is answered.
+    void setOnRequest(std::function<void()> hook) { m_onRequest = std::move(hook); }
 
     const QList<Request>& requests() const { return m_requests; }
     int connections() const { return m_connections; }
+    // Bytes of the endless body written so far.
+    qint64 endlessWritten() const { return m_endlessWritten; }
 
     // A "200 OK" (or other status) answer carrying body, with Content-Length and a closing connection.
     static QByteArray answer(const QByteArray& body, const QByteArray& contentType = "text/xml; charset=utf-8",
                              const QByteArray& status = "200 OK");
+    // The same body in chunks of chunkSize bytes (chunked transfer coding, no Content-Length).
+    static QByteArray chunkedAnswer(const QByteArray& body, int chunkSize,
+                                    const QByteArray& contentType = "text/xml; charset=utf-8");
 
 private:
     void serve(QTcpSocket* socket);
+    void respond(QTcpSocket* socket);
+    void drip(QTcpSocket* socket);
+    void pour(QTcpSocket* socket);
 
     QTcpServer m_server;
     QByteArray m_answer;
     bool m_silent = false;
+    bool m_keepOpen = false;
+    int m_dripMs = 0;
+    qint64 m_endless = 0;
+    qint64 m_endlessWritten = 0;
+    std::function<void()> m_onRequest;
     QList<Request> m_requests;
     int m_connections = 0;
 };

@@ -18,6 +18,8 @@ private slots:
     void getResult_data();
     void getResult();
     void externalEntityIsNotExpanded();
+    void forbiddenCharactersLeftOut_data();
+    void forbiddenCharactersLeftOut();
 };
 
 namespace {
@@ -26,6 +28,15 @@ const QByteArray head = "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap12:Envel
                         "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
                         "xmlns:soap12=\"http://www.w3.org/2003/05/soap-envelope\"> <soap12:Body>";
 const QByteArray tail = "</soap12:Body></soap12:Envelope>";
+
+// A text of UTF-16 code units, halves of surrogate pairs included.
+QString units(std::initializer_list<char16_t> codes)
+{
+    QString text;
+    for (char16_t c : codes)
+        text += QChar(c);
+    return text;
+}
 
 // A SOAP answer with the result element where a PHP service puts it.
 QString answerWith(const QString& returnElement)
@@ -104,6 +115,8 @@ void SoapTextTest::valuesSurviveTheRoundTrip_data()
     QTest::newRow("markup characters") << QStringLiteral("a & b < c > d ]]> e");
     QTest::newRow("entity-looking text") << QStringLiteral("&amp; &lt;x&gt; &#65;");
     QTest::newRow("quotes, accents, blanks") << QStringLiteral("  D''Ávila \"ç\"  ");
+    QTest::newRow("line breaks of both kinds") << QStringLiteral("Rua A\r\nsala 2\rfundos\nfim");
+    QTest::newRow("tab and a character beyond the basic plane") << QStringLiteral("a\tb \U0001F600 c");
 }
 
 // Parameters sit at the fourth level of the envelope, so the result reader reads them back.
@@ -160,6 +173,18 @@ void SoapTextTest::getResult_data()
     QString laughs = QStringLiteral("<!DOCTYPE E [<!ENTITY a0 \"ha\">");
     for (int i = 1; i < 10; ++i)
         laughs += QStringLiteral("<!ENTITY a%1 \"%2\">").arg(i).arg(QStringLiteral("&a%1;").arg(i - 1).repeated(10));
+    auto nested = [](int levels) {
+        return QStringLiteral("<a>").repeated(levels) + QStringLiteral("</a>").repeated(levels);
+    };
+    QTest::newRow("nesting at the bound")
+        << "<E><B><R><return>fundo</return>" + nested(maxXmlNesting - 3) + "</R></B></E>"
+        << "fundo" << false;
+    QTest::newRow("nesting one past the bound")
+        << "<E><B><R><return>fundo</return>" + nested(maxXmlNesting - 2) + "</R></B></E>"
+        << "" << true;
+    QTest::newRow("100,000 nested elements inside the result")
+        << "<E><B><R><return>" + nested(100000) + "</return></R></B></E>"
+        << "" << true;
     QTest::newRow("entity bomb") << laughs + "]><E><B><R><return>&a9;</return></R></B></E>"
                                  << "" << true;
 }
@@ -183,6 +208,57 @@ void SoapTextTest::externalEntityIsNotExpanded()
     bool failed = true;
     QCOMPARE(GetResult(answer, QStringLiteral("return"), &failed), QStringLiteral("[|interno]"));
     QVERIFY(!failed);
+}
+
+// Characters that XML forbids never reach the server, whatever was typed or pasted: the envelope
+// stays well-formed. A carriage return goes as a reference, which a parser does not turn into a line
+// feed.
+void SoapTextTest::forbiddenCharactersLeftOut_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("readBack");
+
+    QTest::newRow("controls") << QStringLiteral("a\u0000b\u0001c\u0008d\u000Be\u000Cf\u001Fg")
+                              << QByteArray("<p>abcdefg</p>") << QStringLiteral("abcdefg");
+    QTest::newRow("tab, line feed and carriage return kept")
+        << QStringLiteral("a\tb\nc\rd") << QByteArray("<p>a\tb\nc&#13;d</p>") << QStringLiteral("a\tb\nc\rd");
+    QTest::newRow("CR LF") << QStringLiteral("x\r\ny") << QByteArray("<p>x&#13;\ny</p>") << QStringLiteral("x\r\ny");
+    QTest::newRow("U+FFFE and U+FFFF") << QStringLiteral("a\uFFFEb\uFFFFc") << QByteArray("<p>abc</p>")
+                                       << QStringLiteral("abc");
+    QTest::newRow("lone high surrogate") << units({u'a', 0xD83D, u'b'}) << QByteArray("<p>ab</p>")
+                                         << QStringLiteral("ab");
+    QTest::newRow("lone low surrogate") << units({u'a', 0xDE00, u'b'}) << QByteArray("<p>ab</p>")
+                                        << QStringLiteral("ab");
+    QTest::newRow("swapped pair") << units({u'a', 0xDE00, 0xD83D, u'b'}) << QByteArray("<p>ab</p>")
+                                  << QStringLiteral("ab");
+    QTest::newRow("high surrogate at the end")
+        << units({u'a', u'b', 0xD83D}) << QByteArray("<p>ab</p>") << QStringLiteral("ab");
+    QTest::newRow("whole pair kept") << QStringLiteral("a\U0001F600b")
+                                     << QByteArray("<p>a\xF0\x9F\x98\x80"
+                                                   "b</p>")
+                                     << QStringLiteral("a\U0001F600b");
+    QTest::newRow("DEL and C1 controls are allowed") << QStringLiteral("a\u007F\u0085b")
+                                                     << QByteArray("<p>a\x7F\xC2\x85"
+                                                                   "b</p>")
+                                                     << QStringLiteral("a\u007F\u0085b");
+    QTest::newRow("control next to markup")
+        << QStringLiteral("<\u0002&\u0003>") << QByteArray("<p>&lt;&amp;&gt;</p>") << QStringLiteral("<&>");
+}
+
+void SoapTextTest::forbiddenCharactersLeftOut()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, readBack);
+
+    QCOMPARE(GenerateSoapParameter(QStringLiteral("p"), value).toUtf8(), sent);
+    bool failed = true;
+    QCOMPARE(
+        GetResult(montaEnvelope(QStringLiteral("Op"), {{QStringLiteral("p"), value}}), QStringLiteral("p"), &failed),
+        readBack);
+    QVERIFY(!failed);
+    QCOMPARE(removeXmlForbiddenCharacters(value), QString(readBack));
 }
 
 QTEST_GUILESS_MAIN(SoapTextTest)

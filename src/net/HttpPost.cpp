@@ -1,0 +1,401 @@
+#include "HttpPost.h"
+
+#include "platform/BlockingWait.h"
+
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace tervalia::http {
+
+namespace {
+constexpr qsizetype maxChunkSizeLine = 1024;
+constexpr qint64 socketBuffer = 256 * 1024;
+
+const QString naoHttp = QStringLiteral("O servidor enviou uma resposta que não é HTTP.");
+
+bool isDigits(QByteArrayView text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(std::max<qint64>(1, bytes / (1024 * 1024)));
+}
+
+Failure socketFailure(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return {QNetworkReply::ConnectionRefusedError, QStringLiteral("O servidor recusou a conexão.")};
+    case QAbstractSocket::HostNotFoundError:
+        return {QNetworkReply::HostNotFoundError, QStringLiteral("O servidor não foi encontrado.")};
+    case QAbstractSocket::SocketTimeoutError:
+        return {QNetworkReply::TimeoutError, QStringLiteral("O servidor não respondeu dentro do tempo limite.")};
+    default:
+        return {QNetworkReply::UnknownNetworkError, QStringLiteral("Falha na comunicação com o servidor.")};
+    }
+}
+
+QByteArray requestHead(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, qsizetype bodySize)
+{
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    QByteArray head = "POST " + url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment) +
+                      " HTTP/1.1\r\nHost: " + host + ':' + QByteArray::number(url.port()) + "\r\n";
+    for (const auto& [name, value] : headers) {
+        QByteArray clean = value;
+        clean.removeIf([](char c) { return c == '\r' || c == '\n'; });
+        head += name + ": " + clean + "\r\n";
+    }
+    return head + "Content-Length: " + QByteArray::number(bodySize) + "\r\nConnection: close\r\n\r\n";
+}
+} // namespace
+
+ResponseReader::ResponseReader(qint64 maxBody) : m_maxBody(maxBody) {}
+
+ResponseReader::State ResponseReader::state() const
+{
+    if (m_phase == Phase::Done)
+        return State::Done;
+    return m_phase == Phase::Failed ? State::Failed : State::Reading;
+}
+
+ResponseReader::State ResponseReader::feed(QByteArrayView data)
+{
+    m_anything = m_anything || !data.isEmpty();
+    while (!data.isEmpty() && state() == State::Reading) {
+        if (m_phase == Phase::Body || m_phase == Phase::BodyToClose || m_phase == Phase::ChunkData) {
+            takeBody(data);
+            continue;
+        }
+        QByteArray line;
+        if (takeLine(data, line))
+            onLine(line);
+    }
+    return state();
+}
+
+ResponseReader::State ResponseReader::connectionClosed()
+{
+    if (m_phase == Phase::BodyToClose)
+        m_phase = Phase::Done;
+    else if (state() == State::Reading)
+        fail(QNetworkReply::RemoteHostClosedError,
+             m_anything ? QStringLiteral("O servidor encerrou a conexão antes de completar a resposta.")
+                        : QStringLiteral("O servidor encerrou a conexão antes de responder."));
+    return state();
+}
+
+// Moves bytes up to the next line feed into m_line; true once a whole line (without its line
+// break) is in `line`. The head and each chunk-size line are bounded.
+bool ResponseReader::takeLine(QByteArrayView& data, QByteArray& line)
+{
+    const qsizetype end = data.indexOf('\n');
+    const QByteArrayView piece = end < 0 ? data : data.first(end + 1);
+    data = data.sliced(piece.size());
+    const bool chunkLine = m_phase == Phase::ChunkSize || m_phase == Phase::ChunkEnd;
+    const qsizetype bound = chunkLine ? maxChunkSizeLine : maxHead;
+    if (!chunkLine)
+        m_headBytes += piece.size();
+    if ((chunkLine ? m_line.size() + piece.size() : m_headBytes) > bound) {
+        fail(QNetworkReply::ProtocolFailure, naoHttp);
+        return false;
+    }
+    m_line += piece;
+    if (end < 0)
+        return false;
+    line = std::exchange(m_line, {});
+    line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return true;
+}
+
+void ResponseReader::onLine(const QByteArray& line)
+{
+    switch (m_phase) {
+    case Phase::StatusLine:
+        onStatusLine(line);
+        break;
+    case Phase::Headers:
+        if (line.isEmpty())
+            startBody();
+        else
+            onHeader(line);
+        break;
+    case Phase::ChunkSize:
+        onChunkSize(line);
+        break;
+    case Phase::ChunkEnd:
+        if (!line.isEmpty())
+            fail(QNetworkReply::ProtocolFailure, naoHttp);
+        else
+            m_phase = Phase::ChunkSize;
+        break;
+    case Phase::Trailers:
+        if (line.isEmpty())
+            m_phase = Phase::Done;
+        break;
+    default:
+        break;
+    }
+}
+
+// "HTTP/1.x NNN reason"; blank lines before it are tolerated.
+void ResponseReader::onStatusLine(const QByteArray& line)
+{
+    if (line.isEmpty())
+        return;
+    const QByteArrayView view(line);
+    const bool shaped = view.size() >= 12 && view.startsWith("HTTP/1.") && isDigits(view.sliced(7, 1)) &&
+                        view[8] == ' ' && isDigits(view.sliced(9, 3)) && (view.size() == 12 || view[12] == ' ');
+    if (!shaped) {
+        fail(QNetworkReply::ProtocolFailure, naoHttp);
+        return;
+    }
+    m_answer.status = view.sliced(9, 3).toInt();
+    m_phase = Phase::Headers;
+}
+
+void ResponseReader::onHeader(const QByteArray& line)
+{
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0) {
+        fail(QNetworkReply::ProtocolFailure, naoHttp);
+        return;
+    }
+    const QByteArray name = line.left(colon).trimmed().toLower();
+    const QByteArray value = line.mid(colon + 1).trimmed();
+    if (name == "content-length")
+        m_contentLengths.append(value);
+    else if (name == "transfer-encoding")
+        m_transferEncoding = (m_transferEncoding.isEmpty() ? value : m_transferEncoding + ',' + value).toLower();
+    else if (name == "content-type")
+        m_answer.contentType = value;
+}
+
+void ResponseReader::startBody()
+{
+    const int status = m_answer.status;
+    if (status >= 100 && status < 200 && status != 101) {
+        // An interim answer ("100 Continue"): the real one follows.
+        m_contentLengths.clear();
+        m_transferEncoding.clear();
+        m_answer = {};
+        m_phase = Phase::StatusLine;
+        return;
+    }
+    if (status == 101) {
+        fail(QNetworkReply::ProtocolFailure, naoHttp);
+        return;
+    }
+    if (status == 204 || status == 304) {
+        m_phase = Phase::Done;
+        return;
+    }
+    if (!m_transferEncoding.isEmpty()) {
+        const QByteArray last = m_transferEncoding.split(',').last().trimmed();
+        m_phase = last == "chunked" ? Phase::ChunkSize : Phase::BodyToClose;
+        return;
+    }
+    if (m_contentLengths.isEmpty()) {
+        m_phase = Phase::BodyToClose;
+        return;
+    }
+    const QByteArray length = m_contentLengths.first();
+    const bool allSame = std::all_of(m_contentLengths.cbegin(), m_contentLengths.cend(),
+                                     [&length](const QByteArray& other) { return other == length; });
+    bool ok = false;
+    const qint64 size = length.toLongLong(&ok);
+    if (!allSame || !isDigits(length) || !ok) {
+        fail(QNetworkReply::ProtocolFailure, naoHttp);
+        return;
+    }
+    if (size > m_maxBody) {
+        tooLarge();
+        return;
+    }
+    m_remaining = size;
+    m_answer.body.reserve(size);
+    m_phase = size == 0 ? Phase::Done : Phase::Body;
+}
+
+void ResponseReader::onChunkSize(const QByteArray& line)
+{
+    const qsizetype extension = line.indexOf(';');
+    const QByteArray digits = (extension < 0 ? line : line.left(extension)).trimmed();
+    bool ok = false;
+    const qint64 size = digits.toLongLong(&ok, 16);
+    if (!ok || size < 0 || digits.startsWith('+') || digits.startsWith('-') || digits.size() > 16) {
+        fail(QNetworkReply::ProtocolFailure, naoHttp);
+        return;
+    }
+    if (size > m_maxBody - m_answer.body.size()) {
+        tooLarge();
+        return;
+    }
+    m_remaining = size;
+    m_headBytes = 0; // the trailers get a bound of their own
+    m_phase = size == 0 ? Phase::Trailers : Phase::ChunkData;
+}
+
+void ResponseReader::takeBody(QByteArrayView& data)
+{
+    const qsizetype take =
+        m_phase == Phase::BodyToClose ? data.size() : qsizetype(std::min<qint64>(m_remaining, data.size()));
+    if (!appendBody(data.first(take)))
+        return;
+    data = data.sliced(take);
+    if (m_phase == Phase::BodyToClose)
+        return;
+    m_remaining -= take;
+    if (m_remaining == 0)
+        m_phase = m_phase == Phase::Body ? Phase::Done : Phase::ChunkEnd;
+}
+
+bool ResponseReader::appendBody(QByteArrayView piece)
+{
+    if (piece.size() > m_maxBody - m_answer.body.size()) {
+        tooLarge();
+        return false;
+    }
+    m_answer.body.append(piece);
+    return true;
+}
+
+void ResponseReader::fail(QNetworkReply::NetworkError code, const QString& description)
+{
+    m_failure = {code, description};
+    m_phase = Phase::Failed;
+    m_answer.body.clear();
+    m_answer.body.squeeze();
+}
+
+void ResponseReader::tooLarge()
+{
+    fail(QNetworkReply::UnknownContentError,
+         QStringLiteral("A resposta do servidor passa de %1 MB e não foi lida.").arg(megabytes(m_maxBody)));
+}
+
+namespace {
+// One exchange, driven by the socket's signals inside a local event loop.
+class Exchange
+{
+public:
+    Exchange(const QUrl& url, const QByteArray& request, const Limits& limits);
+    Result run();
+
+private:
+    void connectSignals();
+    void finish(std::optional<Failure> failure);
+    void judge(ResponseReader::State state);
+    void closed();
+
+    QByteArray m_request;
+    QString m_host;
+    quint16 m_port;
+    Limits m_limits;
+    QEventLoop m_loop;
+    QTimer m_silence;
+    QTimer m_deadline;
+    QTcpSocket m_socket;
+    ResponseReader m_reader;
+    std::optional<Failure> m_failure;
+    bool m_finished = false;
+};
+
+Exchange::Exchange(const QUrl& url, const QByteArray& request, const Limits& limits)
+    : m_request(request), m_host(url.host()), m_port(quint16(url.port())), m_limits(limits), m_reader(limits.maxBody)
+{
+    m_silence.setSingleShot(true);
+    m_deadline.setSingleShot(true);
+    m_socket.setReadBufferSize(socketBuffer);
+    connectSignals();
+}
+
+void Exchange::connectSignals()
+{
+    QObject::connect(&m_silence, &QTimer::timeout, &m_loop, [this] {
+        finish(
+            Failure{QNetworkReply::TimeoutError, QStringLiteral("O servidor não respondeu dentro do tempo limite.")});
+    });
+    QObject::connect(&m_deadline, &QTimer::timeout, &m_loop, [this] {
+        finish(Failure{QNetworkReply::TimeoutError,
+                       QStringLiteral("O servidor não completou a resposta dentro do tempo limite.")});
+    });
+    QObject::connect(&m_socket, &QTcpSocket::connected, &m_loop, [this] {
+        m_silence.start();
+        m_socket.write(m_request);
+    });
+    QObject::connect(&m_socket, &QTcpSocket::bytesWritten, &m_loop, [this] { m_silence.start(); });
+    QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_loop, [this] {
+        m_silence.start();
+        judge(m_reader.feed(m_socket.readAll()));
+    });
+    // A close by the server comes as an error and as a disconnection; either ends the answer.
+    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_loop, [this] { closed(); });
+    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_loop, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            closed();
+        else
+            finish(socketFailure(error));
+    });
+}
+
+void Exchange::finish(std::optional<Failure> failure)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_failure = std::move(failure);
+    m_loop.quit();
+}
+
+void Exchange::judge(ResponseReader::State state)
+{
+    if (state == ResponseReader::State::Done)
+        finish(std::nullopt);
+    else if (state == ResponseReader::State::Failed)
+        finish(m_reader.failure());
+}
+
+void Exchange::closed()
+{
+    m_reader.feed(m_socket.readAll());
+    judge(m_reader.state() == ResponseReader::State::Reading ? m_reader.connectionClosed() : m_reader.state());
+}
+
+Result Exchange::run()
+{
+    m_silence.start(m_limits.silenceMs);
+    m_deadline.start(m_limits.deadlineMs);
+    m_socket.connectToHost(m_host, m_port);
+    if (!m_finished) {
+        const BlockingWait wait;
+        m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    QObject::disconnect(&m_socket, nullptr, &m_loop, nullptr);
+    m_socket.abort();
+    // The loop also ends when the program quits under it.
+    if (!m_finished)
+        m_failure = Failure{QNetworkReply::OperationCanceledError,
+                            QStringLiteral("A chamada ao servidor foi interrompida pelo fim do programa.")};
+    if (m_failure)
+        return {m_failure, {}};
+    return {std::nullopt, m_reader.takeAnswer()};
+}
+} // namespace
+
+Result post(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
+            const Limits& limits)
+{
+    Exchange exchange(url, requestHead(url, headers, body.size()) + body, limits);
+    return exchange.run();
+}
+
+} // namespace tervalia::http
