@@ -1,7 +1,7 @@
 #include "LerArquivoGia.h"
 
-#include "RegistroGia.h"
 #include "platform/ProgramDir.h"
+#include "RegistroGia.h"
 #include "storage/Database.h"
 #include "storage/Texto1252.h"
 
@@ -59,7 +59,8 @@ const std::array<const char*, TotalDeComandos> textos{
 
 QString comAviso(const QString& texto)
 {
-    return texto + QStringLiteral("\r\nA importação foi interrompida; os registros das linhas anteriores foram gravados.");
+    return texto +
+           QStringLiteral("\r\nA importação foi interrompida; os registros das linhas anteriores foram gravados.");
 }
 
 QString mensagemDoRegistro(const Registro& registro, int linha)
@@ -103,8 +104,7 @@ public:
 private:
     // Runs a statement with the values the import adds first, then the record's own; returns the
     // statement for reading its rows, or nullptr with the database's reason in `erro`.
-    QSqlQuery* roda(Comando comando, std::initializer_list<QVariant> antes, const QVariantList& valores,
-                    QString& erro);
+    QSqlQuery* roda(Comando comando, std::initializer_list<QVariant> antes, const QVariantList& valores, QString& erro);
     std::optional<QString> insere(Comando comando, std::initializer_list<QVariant> antes, const Registro& registro,
                                   int linha);
     std::optional<QString> gravaCabecalho(const Registro& registro, int linha);
@@ -325,8 +325,7 @@ LeituraGia LerArquivo(const QString& arquivo, const QString& NovaGia)
         conexao.commit();
     } catch (const DatabaseError& erro) {
         leitura.concluida = false;
-        leitura.mensagem = QStringLiteral("Erro no banco de dados \"%1\":\r\n%2")
-                               .arg(NovaGia, erro.description());
+        leitura.mensagem = QStringLiteral("Erro no banco de dados \"%1\":\r\n%2").arg(NovaGia, erro.description());
     }
     return leitura;
 }

@@ -42,14 +42,14 @@ struct Registro
 Registro lerRegistro(QStringView linha);
 
 // The value formats of the file's fields (each takes the raw field of its width).
-QString formataIE(QStringView campo);           // 123456789012 → 123.456.789.012
-QString formataCNPJ(QStringView campo);         // 12345678000195 → 12.345.678/0001-95
-QString formataCNAE(QStringView campo);         // 1234567 → 1234-5/67
-QString formataCFOP(QStringView campo);         // 510200 → 5.102
+QString formataIE(QStringView campo);            // 123456789012 → 123.456.789.012
+QString formataCNPJ(QStringView campo);          // 12345678000195 → 12.345.678/0001-95
+QString formataCNAE(QStringView campo);          // 1234567 → 1234-5/67
+QString formataCFOP(QStringView campo);          // 510200 → 5.102
 QString formataMesReferencia(QStringView campo); // 200911 → 2009-11-20
-QString formataData(QStringView campo);         // 20091105 → 2009-11-05
-QString formataSubItem(QStringView campo);      // 12345 → 123.45
-QString formataCodigoDipam(QStringView campo);  // 21 → 2.1
+QString formataData(QStringView campo);          // 20091105 → 2009-11-05
+QString formataSubItem(QStringView campo);       // 12345 → 123.45
+QString formataCodigoDipam(QStringView campo);   // 21 → 2.1
 
 // An amount of 15 characters: the first 13 are the whole part, the last 2 the cents, so
 // "000000001234567" is 12345.67. Blanks around the number and a sign are accepted, as the database

@@ -37,7 +37,10 @@ QByteArray cfop(const QByteArray& codigo, const QByteArray& valor = "00000000001
 QByteArray ocorrencia(const QByteArray& base, const QByteArray& texto)
 {
     return linha("20", 439,
-                 {{3, "00219"}, {8, "000000000001000"}, {23, "1"}, {24, base.leftJustified(100)},
+                 {{3, "00219"},
+                  {8, "000000000001000"},
+                  {23, "1"},
+                  {24, base.leftJustified(100)},
                   {124, texto.leftJustified(300)}});
 }
 
@@ -123,17 +126,18 @@ void LerArquivoGiaTest::eachTypeFillsItsTable_data()
     QTest::newRow("14") << linha("14", 142, {{3, "SP"}, {5, "000000000000150"}, {125, "000000000000900"}})
                         << "tblDetalhesInterUFs"
                         << QStringList{"1", "", "SP", "1.5", "0", "0", "0", "0", "0", "0", "0", "9"};
-    QTest::newRow("18") << linha("18", 53,
-                                 {{3, "000012345"},
-                                  {12, "20091105"},
-                                  {20, "000000000150000"},
-                                  {35, "11222333000181"},
-                                  {49, "31000"}})
-                        << "tblZFM_ALC"
-                        << QStringList{"1", "", "", "000012345", "2009-11-05", "1500", "11.222.333/0001-81", "31000"};
+    QTest::newRow("18")
+        << linha("18", 53,
+                 {{3, "000012345"}, {12, "20091105"}, {20, "000000000150000"}, {35, "11222333000181"}, {49, "31000"}})
+        << "tblZFM_ALC" << QStringList{"1", "", "", "000012345", "2009-11-05", "1500", "11.222.333/0001-81", "31000"};
     QTest::newRow("20") << ocorrencia("Art. 5", "Texto") << "tblOcorrências"
-                        << QStringList{"1", "1", "002.19", "10", QStringLiteral("Art. 5").leftJustified(100),
-                                       QStringLiteral("Texto").leftJustified(300), "1"};
+                        << QStringList{"1",
+                                       "1",
+                                       "002.19",
+                                       "10",
+                                       QStringLiteral("Art. 5").leftJustified(100),
+                                       QStringLiteral("Texto").leftJustified(300),
+                                       "1"};
     QTest::newRow("30") << linha("30", 24, {{3, "21"}, {5, "31000"}, {10, "000000000005000"}}) << "tblDIPAM"
                         << QStringList{"1", "2.1", "31000", "50"};
     QTest::newRow("31") << linha("31", 17, {{3, "200912345678901"}}) << QStringLiteral("tblRegistroExportação")
@@ -145,8 +149,8 @@ void LerArquivoGiaTest::eachTypeFillsItsTable()
     QFETCH(QByteArray, registro);
     QFETCH(QString, tabela);
     QFETCH(QStringList, esperado);
-    const LeituraGia leitura = LerArquivo(escreve(arquivo({linha("01", 30), cabecalho("062123456789"), registro})),
-                                          m_banco);
+    const LeituraGia leitura =
+        LerArquivo(escreve(arquivo({linha("01", 30), cabecalho("062123456789"), registro})), m_banco);
     QVERIFY2(leitura.concluida, qPrintable(leitura.mensagem));
     QCOMPARE(leitura.linhasLidas, 3);
     QCOMPARE(linhas(tabela), QList<QStringList>{esperado});
@@ -154,10 +158,10 @@ void LerArquivoGiaTest::eachTypeFillsItsTable()
 
 void LerArquivoGiaTest::headersNumberTheGias()
 {
-    const LeituraGia leitura = LerArquivo(escreve(arquivo({cabecalho("062000000001"), cfop("510200"),
-                                                           cabecalho("062000000002", "201002"), cfop("610200"),
-                                                           cfop("610800")})),
-                                          m_banco);
+    const LeituraGia leitura =
+        LerArquivo(escreve(arquivo({cabecalho("062000000001"), cfop("510200"), cabecalho("062000000002", "201002"),
+                                    cfop("610200"), cfop("610800")})),
+                   m_banco);
     QVERIFY2(leitura.concluida, qPrintable(leitura.mensagem));
     QCOMPARE(leitura.gias, 2);
     QCOMPARE(linhas(QStringLiteral("tblGIA")),
@@ -173,10 +177,10 @@ void LerArquivoGiaTest::headersNumberTheGias()
 void LerArquivoGiaTest::detailsCarryTheLatestCfopAndUf()
 {
     const QByteArray zfm = linha("18", 53, {{49, "31000"}});
-    const LeituraGia leitura = LerArquivo(escreve(arquivo({cabecalho("062000000001"), cfop("510200"),
-                                                           linha("14", 142, {{3, "SP"}}), linha("14", 142, {{3, "RJ"}}),
-                                                           zfm, cfop("610200"), zfm})),
-                                          m_banco);
+    const LeituraGia leitura =
+        LerArquivo(escreve(arquivo({cabecalho("062000000001"), cfop("510200"), linha("14", 142, {{3, "SP"}}),
+                                    linha("14", 142, {{3, "RJ"}}), zfm, cfop("610200"), zfm})),
+                   m_banco);
     QVERIFY2(leitura.concluida, qPrintable(leitura.mensagem));
     const QList<QStringList> interUfs = linhas(QStringLiteral("tblDetalhesInterUFs"));
     QCOMPARE(interUfs.size(), 2);
@@ -224,9 +228,9 @@ void LerArquivoGiaTest::knownIeAddsOnlyItsGia()
         Connection banco(m_banco);
         banco.exec(QStringLiteral("insert into tblContribuinte (IE,CNPJ,CNAE) values ('062.000.000.001','x','y')"));
     }
-    const LeituraGia leitura = LerArquivo(escreve(arquivo({cabecalho("062000000001"), cabecalho("062000000002"),
-                                                           cabecalho("062000000002", "200912")})),
-                                          m_banco);
+    const LeituraGia leitura = LerArquivo(
+        escreve(arquivo({cabecalho("062000000001"), cabecalho("062000000002"), cabecalho("062000000002", "200912")})),
+        m_banco);
     QVERIFY2(leitura.concluida, qPrintable(leitura.mensagem));
     QCOMPARE(linhas(QStringLiteral("tblContribuinte")),
              (QList<QStringList>{{"062.000.000.001", "x", "y", ""},
@@ -255,14 +259,15 @@ void LerArquivoGiaTest::ansiTextAndLineEnds_data()
 void LerArquivoGiaTest::ansiTextAndLineEnds()
 {
     QFETCH(QByteArray, fim);
-    const QByteArray texto = "Cr\xE9" "dito \x80 \x93" "a\xE7\xE3o\x94";
+    const QByteArray texto = "Cr\xE9"
+                             "dito \x80 \x93"
+                             "a\xE7\xE3o\x94";
     QByteArray conteudo = arquivo({cabecalho("062000000001"), ocorrencia("Lei", texto), cfop("510200")}, fim);
     conteudo.chop(fim.size()); // the last line without its end
     const LeituraGia leitura = LerArquivo(escreve(conteudo), m_banco);
     QVERIFY2(leitura.concluida, qPrintable(leitura.mensagem));
     QCOMPARE(leitura.linhasLidas, 3);
-    QCOMPARE(linhas(QStringLiteral("tblOcorrências")).value(0).value(5).trimmed(),
-             QStringLiteral("Crédito € “ação”"));
+    QCOMPARE(linhas(QStringLiteral("tblOcorrências")).value(0).value(5).trimmed(), QStringLiteral("Crédito € “ação”"));
     QCOMPARE(linhas(QStringLiteral("tblDetalhesCFOPs")).size(), 1);
 }
 
@@ -325,9 +330,8 @@ void LerArquivoGiaTest::refusedStatementKeepsEarlierRows()
     QCOMPARE(linhas(QStringLiteral("tblDetalhesCFOPs")).size(), 1);
 
     // A refusal in the middle of the transaction keeps what came before it, in the same file.
-    const LeituraGia recusado =
-        LerArquivo(escreve(arquivo({cabecalho("062000000009"), cfop("510200"), cfop("699900"), cfop("610800")})),
-                   m_banco);
+    const LeituraGia recusado = LerArquivo(
+        escreve(arquivo({cabecalho("062000000009"), cfop("510200"), cfop("699900"), cfop("610800")})), m_banco);
     QCOMPARE(recusado.linha, 3);
     QVERIFY2(recusado.mensagem.contains(QStringLiteral("CFOP recusado")), qPrintable(recusado.mensagem));
     QCOMPARE(linhas(QStringLiteral("tblDetalhesCFOPs")).size(), 2);
@@ -339,9 +343,15 @@ void LerArquivoGiaTest::unreadableInputs_data()
     QTest::addColumn<QString>("arquivoGia");
     QTest::addColumn<QString>("banco");
     QTest::addColumn<QString>("trecho");
-    QTest::newRow("missing file") << "nada.txt" << "gia_limpa.db" << "Não foi possível abrir o arquivo GIA";
-    QTest::newRow("a folder") << "temp" << "gia_limpa.db" << "Não foi possível abrir o arquivo GIA";
-    QTest::newRow("missing database") << "gia.txt" << "nenhum.db" << "Erro no banco de dados";
+    QTest::newRow("missing file") << "nada.txt"
+                                  << "gia_limpa.db"
+                                  << "Não foi possível abrir o arquivo GIA";
+    QTest::newRow("a folder") << "temp"
+                              << "gia_limpa.db"
+                              << "Não foi possível abrir o arquivo GIA";
+    QTest::newRow("missing database") << "gia.txt"
+                                      << "nenhum.db"
+                                      << "Erro no banco de dados";
 }
 
 void LerArquivoGiaTest::unreadableInputs()

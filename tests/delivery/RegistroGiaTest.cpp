@@ -53,15 +53,24 @@ void RegistroGiaTest::formatos_data()
     QTest::addColumn<int>("formato");
     QTest::addColumn<QString>("campo");
     QTest::addColumn<QString>("esperado");
-    QTest::newRow("IE") << 0 << "123456789012" << "123.456.789.012";
-    QTest::newRow("CNPJ") << 1 << "12345678000195" << "12.345.678/0001-95";
-    QTest::newRow("CNAE") << 2 << "1234567" << "1234-5/67";
-    QTest::newRow("CFOP drops its last two") << 3 << "510299" << "5.102";
-    QTest::newRow("month reference on the 20th") << 4 << "200911" << "2009-11-20";
-    QTest::newRow("full date") << 5 << "20091105" << "2009-11-05";
-    QTest::newRow("sub-item") << 6 << "12345" << "123.45";
-    QTest::newRow("DIPAM code") << 7 << "21" << "2.1";
-    QTest::newRow("IE keeps blanks and letters as they are") << 0 << "12 456A89012" << "12 .456.A89.012";
+    QTest::newRow("IE") << 0 << "123456789012"
+                        << "123.456.789.012";
+    QTest::newRow("CNPJ") << 1 << "12345678000195"
+                          << "12.345.678/0001-95";
+    QTest::newRow("CNAE") << 2 << "1234567"
+                          << "1234-5/67";
+    QTest::newRow("CFOP drops its last two") << 3 << "510299"
+                                             << "5.102";
+    QTest::newRow("month reference on the 20th") << 4 << "200911"
+                                                 << "2009-11-20";
+    QTest::newRow("full date") << 5 << "20091105"
+                               << "2009-11-05";
+    QTest::newRow("sub-item") << 6 << "12345"
+                              << "123.45";
+    QTest::newRow("DIPAM code") << 7 << "21"
+                                << "2.1";
+    QTest::newRow("IE keeps blanks and letters as they are") << 0 << "12 456A89012"
+                                                             << "12 .456.A89.012";
 }
 
 void RegistroGiaTest::formatos()
@@ -70,8 +79,8 @@ void RegistroGiaTest::formatos()
     QFETCH(QString, campo);
     QFETCH(QString, esperado);
     using Formata = QString (*)(QStringView);
-    const Formata formatadores[] = {gia::formataIE,   gia::formataCNPJ,           gia::formataCNAE,
-                                    gia::formataCFOP, gia::formataMesReferencia,  gia::formataData,
+    const Formata formatadores[] = {gia::formataIE,      gia::formataCNPJ,          gia::formataCNAE,
+                                    gia::formataCFOP,    gia::formataMesReferencia, gia::formataData,
                                     gia::formataSubItem, gia::formataCodigoDipam};
     QCOMPARE(formatadores[formato](campo), esperado);
 }
@@ -140,39 +149,34 @@ void RegistroGiaTest::camposDeCadaTipo_data()
     const QString ie = QStringLiteral("062123456789");
     const QString ieFormatada = QStringLiteral("062.123.456.789");
     QTest::newRow("01 stores nothing") << linha("01", 30) << QStringList();
-    QTest::newRow("05") << linha("05", 165,
-                                 {{3, ie},
-                                  {15, "11222333000181"},
-                                  {29, "4711302"},
-                                  {36, "01"},
-                                  {38, "200911"},
-                                  {50, "02"},
-                                  {52, "1"}})
-                        << QStringList{ieFormatada, "11.222.333/0001-81", "4711-3/02", "2", "01", "2009-11-20", "1"};
+    QTest::newRow("05")
+        << linha("05", 165,
+                 {{3, ie}, {15, "11222333000181"}, {29, "4711302"}, {36, "01"}, {38, "200911"}, {50, "02"}, {52, "1"}})
+        << QStringList{ieFormatada, "11.222.333/0001-81", "4711-3/02", "2", "01", "2009-11-20", "1"};
     QTest::newRow("07 stores nothing") << linha("07", 26) << QStringList();
 
     std::initializer_list<std::pair<int, QString>> cfop = {
-        {3, "510200"},           {9, "000000001234567"},   {24, "000000000000001"},
-        {39, "000000000000002"}, {54, "000000000000003"},  {69, "000000000000004"},
-        {84, "000000000000005"}, {99, "000000000000006"},  {114, "000000000000007"},
+        {3, "510200"},           {9, "000000001234567"},  {24, "000000000000001"},
+        {39, "000000000000002"}, {54, "000000000000003"}, {69, "000000000000004"},
+        {84, "000000000000005"}, {99, "000000000000006"}, {114, "000000000000007"},
         {129, "000000000000108"}};
-    QTest::newRow("10") << linha("10", 147, cfop)
-                        << QStringList{"5.102", "12345.67", "0.01", "0.02", "0.03", "0.04",
-                                       "0.05",  "0.06",     "0.07", "1.08"};
-    std::initializer_list<std::pair<int, QString>> interUf = {
-        {3, "SP"},               {5, "000000000000100"},   {20, "000000000000200"},
-        {35, "000000000000300"}, {50, "000000000000400"},  {65, "000000000000500"},
-        {80, "000000000000600"}, {95, "000000000000700"},  {110, "000000000000800"},
-        {125, "000000000000900"}};
-    QTest::newRow("14") << linha("14", 142, interUf)
-                        << QStringList{"SP", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
-    QTest::newRow("18") << linha("18", 53,
-                                 {{3, "000012345"},
-                                  {12, "20091105"},
-                                  {20, "000000000150000"},
-                                  {35, "11222333000181"},
-                                  {49, "31000"}})
-                        << QStringList{"000012345", "2009-11-05", "1500", "11.222.333/0001-81", "31000"};
+    QTest::newRow("10") << linha("10", 147, cfop) << QStringList{"5.102", "12345.67", "0.01", "0.02", "0.03",
+                                                                 "0.04",  "0.05",     "0.06", "0.07", "1.08"};
+    std::initializer_list<std::pair<int, QString>> interUf = {{3, "SP"},
+                                                              {5, "000000000000100"},
+                                                              {20, "000000000000200"},
+                                                              {35, "000000000000300"},
+                                                              {50, "000000000000400"},
+                                                              {65, "000000000000500"},
+                                                              {80, "000000000000600"},
+                                                              {95, "000000000000700"},
+                                                              {110, "000000000000800"},
+                                                              {125, "000000000000900"}};
+    QTest::newRow("14") << linha("14", 142, interUf) << QStringList{"SP", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+    QTest::newRow("18")
+        << linha("18", 53,
+                 {{3, "000012345"}, {12, "20091105"}, {20, "000000000150000"}, {35, "11222333000181"}, {49, "31000"}})
+        << QStringList{"000012345", "2009-11-05", "1500", "11.222.333/0001-81", "31000"};
 
     const QString base = QStringLiteral("Art. 5º, D'Ouro").leftJustified(100);
     const QString ocorrencia = QStringLiteral("Crédito de O'Brien").leftJustified(300);
@@ -208,9 +212,9 @@ void RegistroGiaTest::linhaCurta_data()
 {
     QTest::addColumn<QString>("tipo");
     QTest::addColumn<int>("tamanho");
-    const std::pair<const char*, int> tamanhos[] = {{"01", 30},  {"05", 165}, {"07", 26}, {"10", 147}, {"14", 142},
-                                                    {"18", 53},  {"20", 439}, {"25", 29}, {"26", 50},  {"27", 38},
-                                                    {"28", 29},  {"30", 24},  {"31", 17}};
+    const std::pair<const char*, int> tamanhos[] = {{"01", 30}, {"05", 165}, {"07", 26}, {"10", 147}, {"14", 142},
+                                                    {"18", 53}, {"20", 439}, {"25", 29}, {"26", 50},  {"27", 38},
+                                                    {"28", 29}, {"30", 24},  {"31", 17}};
     for (const auto& [tipo, tamanho] : tamanhos)
         QTest::newRow(tipo) << QString::fromLatin1(tipo) << tamanho;
 }
@@ -233,13 +237,13 @@ void RegistroGiaTest::campoNumericoSemNumero_data()
     QTest::addColumn<int>("posicao");
     QTest::addColumn<int>("largura");
     QTest::addColumn<QString>("campo");
-    QTest::newRow("second amount of a 10") << linha("10", 147, {{24, "00000000000A100"}}) << 24 << 15
-                                           << "00000000000A100";
+    QTest::newRow("second amount of a 10")
+        << linha("10", 147, {{24, "00000000000A100"}}) << 24 << 15 << "00000000000A100";
     QTest::newRow("Tipo of a 05") << linha("05", 165, {{50, "AB"}}) << 50 << 2 << "AB";
     QTest::newRow("blank Movimento of a 05") << linha("05", 165, {{52, " "}}) << 52 << 1 << " ";
     QTest::newRow("own-operations flag of a 20") << linha("20", 439, {{23, "S"}}) << 23 << 1 << "S";
-    QTest::newRow("blank amount of a 30") << linha("30", 24, {{10, "               "}}) << 10
-                                                            << 15 << "               ";
+    QTest::newRow("blank amount of a 30")
+        << linha("30", 24, {{10, "               "}}) << 10 << 15 << "               ";
 }
 
 void RegistroGiaTest::campoNumericoSemNumero()

@@ -23,9 +23,9 @@ void exige(bool condicao)
 
 int valoresDoTipo(const QString& tipo)
 {
-    static const QHash<QString, int> quantos{{"01", 0},  {"05", 7}, {"07", 0}, {"10", 10}, {"14", 10},
-                                             {"18", 5},  {"20", 5}, {"25", 2}, {"26", 5},  {"27", 3},
-                                             {"28", 2},  {"30", 3}, {"31", 1}};
+    static const QHash<QString, int> quantos{{"01", 0}, {"05", 7}, {"07", 0}, {"10", 10}, {"14", 10},
+                                             {"18", 5}, {"20", 5}, {"25", 2}, {"26", 5},  {"27", 3},
+                                             {"28", 2}, {"30", 3}, {"31", 1}};
     return quantos.value(tipo, -1);
 }
 
