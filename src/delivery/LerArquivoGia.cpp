@@ -67,8 +67,10 @@ QString mensagemDoRegistro(const Registro& registro, int linha)
 {
     const QString inicio = QStringLiteral("Linha %1 do arquivo GIA: ").arg(linha);
     if (registro.situacao == Registro::Situacao::Curto)
-        return comAviso(inicio + QStringLiteral("o registro do tipo \"%1\" deve ter pelo menos %2 caracteres.")
+        return comAviso(inicio + QStringLiteral("o registro do tipo \"%1\" tem %2 caracteres, mas deve ter pelo "
+                                                "menos %3.")
                                      .arg(registro.tipo)
+                                     .arg(registro.tamanho)
                                      .arg(registro.tamanhoExigido));
     return comAviso(inicio + QStringLiteral("o campo das posições %1 a %2 do registro do tipo \"%3\" deve ser um "
                                             "número, mas contém \"%4\".")
@@ -179,7 +181,7 @@ std::optional<QString> LeitorGia::gravaOcorrencia(const Registro& registro, int 
     QSqlQuery* maximo = roda(UltimaOcorrencia, {}, {}, erro);
     if (!maximo)
         return mensagemDeRecusa(registro, linha, erro);
-    m_ocorrencia = maximo->next() ? maximo->value(0) : QVariant();
+    m_ocorrencia = maximo->next() ? maximo->value(QStringLiteral("maximo")) : QVariant();
     maximo->finish();
     return std::nullopt;
 }

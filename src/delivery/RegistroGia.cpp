@@ -272,6 +272,7 @@ Registro lerRegistro(QStringView linha)
 {
     Registro registro;
     registro.tipo = linha.left(2).toString();
+    registro.tamanho = linha.size();
     const Layout* layout = layoutDe(registro.tipo);
     if (!layout)
         return registro;

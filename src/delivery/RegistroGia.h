@@ -21,6 +21,8 @@ struct Registro
 
     Situacao situacao = Situacao::Ignorado;
     QString tipo;
+    // Characters of the line.
+    qsizetype tamanho = 0;
     // Length of the type's layout: the position of its last character.
     qsizetype tamanhoExigido = 0;
     // The field that holds no number (ValorInvalido): position from 1, width, and its text.

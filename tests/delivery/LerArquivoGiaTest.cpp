@@ -280,7 +280,8 @@ void LerArquivoGiaTest::stopsWithTheLineNumber_data()
 
     QTest::newRow("short line") << QList<QByteArray>{cabecalho("062000000001"), cfop("510200"),
                                                      cfop("610200").left(146), cfop("610800")}
-                                << 3 << "o registro do tipo \"10\" deve ter pelo menos 147 caracteres" << 1;
+                                << 3 << "o registro do tipo \"10\" tem 146 caracteres, mas deve ter pelo menos 147."
+                                << 1;
     QTest::newRow("amount without a number")
         << QList<QByteArray>{cabecalho("062000000001"), cfop("510200", "0000000000001X0"), cfop("610800")} << 2
         << "o campo das posições 9 a 23 do registro do tipo \"10\" deve ser um número, mas contém \"0000000000001X0\""
@@ -289,7 +290,7 @@ void LerArquivoGiaTest::stopsWithTheLineNumber_data()
         << QList<QByteArray>{cabecalho("062000000001"), cfop("510200"), linha("25", 29), cfop("610800")} << 3
         << "o registro do tipo \"25\" deve vir depois de uma ocorrência (registro do tipo \"20\")" << 1;
     QTest::newRow("short header") << QList<QByteArray>{cabecalho("062000000001").left(60)} << 1
-                                  << "o registro do tipo \"05\" deve ter pelo menos 165 caracteres" << 0;
+                                  << "o registro do tipo \"05\" tem 60 caracteres, mas deve ter pelo menos 165." << 0;
 }
 
 void LerArquivoGiaTest::stopsWithTheLineNumber()

@@ -227,6 +227,7 @@ void RegistroGiaTest::linhaCurta()
     const Registro curto = gia::lerRegistro(linha(t.constData(), tamanho - 1));
     QCOMPARE(curto.situacao, Registro::Situacao::Curto);
     QCOMPARE(curto.tamanhoExigido, qsizetype(tamanho));
+    QCOMPARE(curto.tamanho, qsizetype(tamanho - 1));
     QVERIFY(curto.valores.isEmpty());
     QCOMPARE(gia::lerRegistro(linha(t.constData(), tamanho)).situacao, Registro::Situacao::Valido);
 }
