@@ -1,0 +1,72 @@
+// libFuzzer entry point for the GIA file's line reader: the bytes are a file in Windows-1252, cut
+// into lines as the import cuts them, and every line goes through the reader. Checks that a read
+// record never claims more than its line holds and that characters after the layout never matter.
+
+#include "delivery/RegistroGia.h"
+#include "storage/Texto1252.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+void exige(bool condicao)
+{
+    if (!condicao)
+        __builtin_trap();
+}
+
+int valoresDoTipo(const QString& tipo)
+{
+    static const QHash<QString, int> quantos{{"01", 0}, {"05", 7}, {"07", 0}, {"10", 10}, {"14", 10},
+                                             {"18", 5}, {"20", 5}, {"25", 2}, {"26", 5},  {"27", 3},
+                                             {"28", 2}, {"30", 3}, {"31", 1}};
+    return quantos.value(tipo, -1);
+}
+
+void confere(const QString& linha)
+{
+    using tervalia::gia::Registro;
+    const Registro registro = tervalia::gia::lerRegistro(linha);
+    const int esperados = valoresDoTipo(linha.left(2));
+    switch (registro.situacao) {
+    case Registro::Situacao::Ignorado:
+        exige(esperados < 0 && registro.valores.isEmpty());
+        return;
+    case Registro::Situacao::Curto:
+        exige(esperados >= 0 && linha.size() < registro.tamanhoExigido && registro.valores.isEmpty());
+        return;
+    case Registro::Situacao::ValorInvalido:
+        exige(registro.posicao >= 3 && registro.posicao + registro.largura - 1 <= registro.tamanhoExigido);
+        exige(registro.campo == linha.mid(registro.posicao - 1, registro.largura));
+        exige(registro.valores.isEmpty());
+        return;
+    case Registro::Situacao::Valido:
+        break;
+    }
+    exige(linha.size() >= registro.tamanhoExigido && registro.valores.size() == esperados);
+    for (const QVariant& valor : registro.valores) {
+        if (valor.typeId() == QMetaType::Double)
+            exige(std::isfinite(valor.toDouble()) && std::fabs(valor.toDouble()) < 1e13);
+    }
+    // What follows the layout is not read.
+    const Registro maior = tervalia::gia::lerRegistro(linha + QStringLiteral("'\r99"));
+    exige(maior.situacao == Registro::Situacao::Valido && maior.valores == registro.valores);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(dados), qsizetype(tamanho));
+    const QString texto = tervalia::textoDeWindows1252(bytes);
+    exige(texto.size() == bytes.size());
+    for (const QString& linha : texto.split(QLatin1Char('\n')))
+        confere(linha.endsWith(QLatin1Char('\r')) ? linha.chopped(1) : linha);
+    return 0;
+}
