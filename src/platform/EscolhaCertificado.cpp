@@ -69,6 +69,16 @@ QString somenteDigitos(const QString& texto)
     return digitos;
 }
 
+// CNPJ and CPF digits with their usual punctuation; anything else as it is.
+QString documentoFormatado(const QString& d)
+{
+    if (d.size() == 14)
+        return QStringLiteral("%1.%2.%3/%4-%5").arg(d.left(2), d.mid(2, 3), d.mid(5, 3), d.mid(8, 4), d.mid(12));
+    if (d.size() == 11)
+        return QStringLiteral("%1.%2.%3-%4").arg(d.left(3), d.mid(3, 3), d.mid(6, 3), d.mid(9));
+    return d;
+}
+
 QString dataCurta(const QDateTime& momento)
 {
     return momento.toLocalTime().toString(QStringLiteral("dd/MM/yyyy"));
@@ -89,7 +99,10 @@ EscolhaCertificado::EscolhaCertificado(QWidget* dono, const Textos& textos, cert
                                      QStringLiteral("Válido desde"), QStringLiteral("Válido até"),
                                      QStringLiteral("Dias restantes")});
     grid->setAccessibleName(QStringLiteral("Certificados"));
+    grid->horizontalHeader()->setStretchLastSection(false);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    grid->horizontalHeader()->setSectionResizeMode(ColTitular, QHeaderView::Stretch);
+    grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     m_ui->txtFiltro->setAccessibleName(QStringLiteral("Procurar"));
 
     connect(m_ui->txtFiltro, &QLineEdit::textChanged, this, &EscolhaCertificado::filtra);
@@ -151,7 +164,7 @@ EscolhaCertificado::Linha EscolhaCertificado::linha(const certstore::Certificate
 {
     Linha l;
     l.titular = c.holder;
-    l.documento = c.document;
+    l.documento = documentoFormatado(c.document);
     l.emissor = c.issuerName;
     l.validoDe = dataCurta(c.validFrom);
     l.validoAte = dataCurta(c.validUntil);

@@ -116,7 +116,7 @@ void EscolhaCertificadoTest::rowsShowValidity()
     QCOMPARE(grid->item(1, 4)->background().color(), QColor(0xF8, 0xD7, 0xDA));
     QCOMPARE(grid->item(2, 0)->background().style(), Qt::NoBrush);
     QCOMPARE(grid->item(1, 0)->data(Qt::AccessibleTextRole).toString(),
-             QStringLiteral("EMPRESA VENCIDA LTDA:11444777000161, CNPJ/CPF 11444777000161, emitido por AC TESTE "
+             QStringLiteral("EMPRESA VENCIDA LTDA:11444777000161, CNPJ/CPF 11.444.777/0001-61, emitido por AC TESTE "
                             "TERVALIA, válido de %1 até %2, expirado")
                  .arg(dialogo.oferecido().linhas[1].validoDe, dialogo.oferecido().linhas[1].validoAte));
     QVERIFY(grid->item(0, 0)->data(Qt::AccessibleTextRole).toString().endsWith(QStringLiteral("vence em 10 dias")));
