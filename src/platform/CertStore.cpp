@@ -1,4 +1,4 @@
-#include "CertStore.h"
+#include "CertStoreNss.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,22 +6,11 @@
 #include <QHash>
 #include <QSet>
 
-// NSS names a structure field "slots", which Qt defines as a keyword.
-#undef slots
-#include <cert.h>
-#include <nss.h>
-#include <p12.h>
-#include <pk11pub.h>
-#include <prerror.h>
-#include <prprf.h>
-#include <secerr.h>
-#include <secmod.h>
-#include <secport.h>
-
 #include <cstring>
-#include <memory>
 
 namespace tervalia::certstore {
+
+using namespace nss;
 
 namespace {
 
@@ -36,72 +25,6 @@ std::optional<QString>& proxyOverride()
     return path;
 }
 
-qint32 lastError(qint32 fallback = SEC_ERROR_LIBRARY_FAILURE)
-{
-    const qint32 code = PORT_GetError();
-    return code != 0 ? code : fallback;
-}
-
-// Strings NSS allocates with PORT_Alloc, taken over and freed.
-QString takeString(char* text)
-{
-    if (!text)
-        return {};
-    QString result = QString::fromUtf8(text);
-    PORT_Free(text);
-    return result;
-}
-
-QByteArray bytesOf(const SECItem& item)
-{
-    return QByteArray(reinterpret_cast<const char*>(item.data), int(item.len));
-}
-
-SECItem itemOf(const QByteArray& bytes)
-{
-    return SECItem{siBuffer, reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData())),
-                   unsigned(bytes.size())};
-}
-
-QDateTime fromPrTime(PRTime t)
-{
-    return QDateTime::fromMSecsSinceEpoch(t / PR_USEC_PER_MSEC, Qt::UTC);
-}
-
-// One NSS context, open while this lives. An empty dir starts NSS without any database.
-class Context
-{
-public:
-    Context(const QString& dir, bool readOnly)
-    {
-        PRUint32 flags = NSS_INIT_NOROOTINIT;
-        QByteArray config;
-        if (dir.isEmpty())
-            flags |= NSS_INIT_NOCERTDB | NSS_INIT_NOMODDB | NSS_INIT_READONLY;
-        else {
-            config = QByteArray("sql:") + QFile::encodeName(dir);
-            if (readOnly)
-                flags |= NSS_INIT_READONLY;
-        }
-        m_context = NSS_InitContext(config.constData(), "", "", "", nullptr, flags);
-        if (!m_context) {
-            const qint32 code = lastError(SEC_ERROR_BAD_DATABASE);
-            throw StoreError(QStringLiteral("Não foi possível abrir o repositório de certificados do usuário "
-                                            "(%1): erro %2 do NSS.")
-                                 .arg(dir.isEmpty() ? QStringLiteral("sem banco de dados") : dir)
-                                 .arg(code),
-                             code);
-        }
-    }
-    ~Context() { NSS_ShutdownContext(m_context); }
-    Context(const Context&) = delete;
-    Context& operator=(const Context&) = delete;
-
-private:
-    NSSInitContext* m_context = nullptr;
-};
-
-// The p11-kit proxy, loaded for one context unless the database already registers it.
 class ProxyModule
 {
 public:
@@ -155,11 +78,6 @@ QString existingDatabase()
 }
 
 // What a token calls itself, and what tells two views of the same token apart from others.
-QString tokenName(PK11SlotInfo* slot)
-{
-    return QString::fromUtf8(PK11_GetTokenName(slot)).trimmed();
-}
-
 QByteArray tokenIdentity(const CK_TOKEN_INFO& info)
 {
     auto field = [](const CK_UTF8CHAR* text, size_t size) {
@@ -171,35 +89,6 @@ QByteArray tokenIdentity(const CK_TOKEN_INFO& info)
 
 // State of one listing, handed to NSS as the password argument. Only logins this file starts may
 // ask the user; any other request NSS makes on its own gets no PIN.
-struct PinSession
-{
-    const PinCallback* callback = nullptr;
-    bool asking = false;
-    bool locked = false;
-    std::optional<QString> lastPin;
-};
-
-char* pinFunction(PK11SlotInfo* slot, PRBool retry, void* arg)
-{
-    auto* session = static_cast<PinSession*>(arg);
-    if (!session || !session->asking || !session->callback || !*session->callback)
-        return nullptr;
-    PinRequest request{tokenName(slot), retry == PR_TRUE, false, false};
-    CK_TOKEN_INFO info;
-    if (PK11_GetTokenInfo(slot, &info) == SECSuccess) {
-        if (info.flags & CKF_USER_PIN_LOCKED) {
-            session->locked = true;
-            return nullptr;
-        }
-        request.fewTriesLeft = info.flags & CKF_USER_PIN_COUNT_LOW;
-        request.finalTry = info.flags & CKF_USER_PIN_FINAL_TRY;
-    }
-    session->lastPin = (*session->callback)(request);
-    if (!session->lastPin)
-        return nullptr;
-    return PORT_Strdup(session->lastPin->toUtf8().constData());
-}
-
 QString lockedNotice(const QString& token)
 {
     return QStringLiteral("O dispositivo “%1” está bloqueado: o PIN foi digitado errado vezes demais. Seus "
@@ -318,6 +207,31 @@ QString documentOf(CERTCertificate* cert, const QString& holder)
     return colon < 0 ? QString() : digitsOnly(holder.mid(colon + 1));
 }
 
+} // namespace
+
+namespace nss {
+
+char* pinFunction(PK11SlotInfo* slot, PRBool retry, void* arg)
+{
+    auto* session = static_cast<PinSession*>(arg);
+    if (!session || !session->asking || !session->callback || !*session->callback)
+        return nullptr;
+    PinRequest request{tokenName(slot), retry == PR_TRUE, false, false};
+    CK_TOKEN_INFO info;
+    if (PK11_GetTokenInfo(slot, &info) == SECSuccess) {
+        if (info.flags & CKF_USER_PIN_LOCKED) {
+            session->locked = true;
+            return nullptr;
+        }
+        request.fewTriesLeft = info.flags & CKF_USER_PIN_COUNT_LOW;
+        request.finalTry = info.flags & CKF_USER_PIN_FINAL_TRY;
+    }
+    session->lastPin = (*session->callback)(request);
+    if (!session->lastPin)
+        return nullptr;
+    return PORT_Strdup(session->lastPin->toUtf8().constData());
+}
+
 Certificate describe(CERTCertificate* cert)
 {
     Certificate c;
@@ -344,108 +258,7 @@ Certificate describe(CERTCertificate* cert)
     return c;
 }
 
-struct CertDeleter
-{
-    void operator()(CERTCertificate* c) const { CERT_DestroyCertificate(c); }
-};
-using CertPtr = std::unique_ptr<CERTCertificate, CertDeleter>;
-
-CertPtr decodeDer(const QByteArray& der)
-{
-    SECItem item = itemOf(der);
-    return CertPtr(CERT_NewTempCertificate(CERT_GetDefaultCertDB(), &item, nullptr, PR_FALSE, PR_TRUE));
-}
-
-// The password as PKCS#12 wants it: UCS-2 big-endian with a two-byte terminator.
-QByteArray ucs2Password(const QString& password)
-{
-    QByteArray utf8 = password.toUtf8();
-    QByteArray out((utf8.size() + 1) * 2 + 2, '\0');
-    unsigned int length = 0;
-    if (!PORT_UCS2_UTF8Conversion(PR_TRUE, reinterpret_cast<unsigned char*>(utf8.data()), unsigned(utf8.size() + 1),
-                                  reinterpret_cast<unsigned char*>(out.data()), unsigned(out.size()), &length))
-        return {};
-    out.resize(int(length));
-    return out;
-}
-
-[[noreturn]] void failImport(qint32 code)
-{
-    if (code == SEC_ERROR_BAD_PASSWORD || code == SEC_ERROR_PKCS12_INVALID_MAC)
-        throw ImportError(QStringLiteral("A senha do arquivo de certificado está incorreta. Nenhum certificado foi "
-                                         "importado."),
-                          code);
-    throw ImportError(QStringLiteral("O arquivo não é um certificado A1 válido (.pfx ou .p12) ou está danificado. "
-                                     "Nenhum certificado foi importado (erro %1 do NSS).")
-                          .arg(code),
-                      code);
-}
-
-// Names without ":" (NSS reads "a:b" as token a, certificate b), taken from the common name when
-// the file names none.
-SECItem* nicknameFor(SECItem* oldNickname, PRBool* cancel, void* arg)
-{
-    *cancel = PR_FALSE;
-    QString name = oldNickname && oldNickname->data && oldNickname->len
-                       ? QString::fromUtf8(reinterpret_cast<const char*>(oldNickname->data), int(oldNickname->len))
-                       : QString();
-    if (name.isEmpty() && arg)
-        name = takeString(CERT_GetCommonName(&static_cast<CERTCertificate*>(arg)->subject));
-    if (!name.contains(u':') && oldNickname && oldNickname->len)
-        return nullptr;
-    name.replace(u':', u' ');
-    if (name.trimmed().isEmpty())
-        name = QStringLiteral("Certificado importado");
-    const QByteArray utf8 = name.trimmed().toUtf8();
-    SECItem* item = SECITEM_AllocItem(nullptr, nullptr, unsigned(utf8.size()));
-    if (item)
-        std::memcpy(item->data, utf8.constData(), size_t(utf8.size()));
-    return item;
-}
-
-// Decodes and checks the file against the password; imports it into slot when asked to. Returns
-// the DER bytes of the certificate that comes with its key.
-QByteArray readPkcs12(const QByteArray& data, QByteArray password, PK11SlotInfo* slot, bool import)
-{
-    SECItem pw = itemOf(password);
-    SEC_PKCS12DecoderContext* dcx =
-        SEC_PKCS12DecoderStart(&pw, slot, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (!dcx)
-        failImport(lastError());
-    auto finish =
-        std::unique_ptr<SEC_PKCS12DecoderContext, void (*)(SEC_PKCS12DecoderContext*)>(dcx, SEC_PKCS12DecoderFinish);
-    QByteArray copy = data;
-    if (SEC_PKCS12DecoderUpdate(dcx, reinterpret_cast<unsigned char*>(copy.data()), copy.size()) != SECSuccess)
-        failImport(lastError(SEC_ERROR_BAD_DER));
-    if (SEC_PKCS12DecoderVerify(dcx) != SECSuccess)
-        failImport(lastError(SEC_ERROR_BAD_DER));
-    QByteArray leaf;
-    if (!import) {
-        const SEC_PKCS12DecoderItem* item = nullptr;
-        if (SEC_PKCS12DecoderIterateInit(dcx) == SECSuccess) {
-            while (SEC_PKCS12DecoderIterateNext(dcx, &item) == SECSuccess) {
-                if (item->type == SEC_OID_PKCS12_V1_CERT_BAG_ID && item->hasKey && item->der && leaf.isEmpty())
-                    leaf = bytesOf(*item->der);
-            }
-        }
-        if (leaf.isEmpty())
-            throw ImportError(QStringLiteral("O arquivo não contém um certificado com a sua chave privada. Nenhum "
-                                             "certificado foi importado."),
-                              SEC_ERROR_PKCS12_UNABLE_TO_IMPORT_KEY);
-        return leaf;
-    }
-    if (SEC_PKCS12DecoderValidateBags(dcx, nicknameFor) != SECSuccess ||
-        SEC_PKCS12DecoderImportBags(dcx) != SECSuccess) {
-        const qint32 code = lastError();
-        throw ImportError(QStringLiteral("O certificado não pôde ser gravado no repositório do usuário (erro %1 do "
-                                         "NSS).")
-                              .arg(code),
-                          code);
-    }
-    return {};
-}
-
-} // namespace
+} // namespace nss
 
 StoreError::StoreError(QString description, qint32 code)
     : std::runtime_error(description.toStdString()), m_description(std::move(description)), m_code(code)
@@ -520,72 +333,6 @@ Listing list(const PinCallback& pin)
     if (certs)
         CERT_DestroyCertList(certs);
     return listing;
-}
-
-Certificate importPkcs12(const QString& file, const QString& password, const PinCallback& pin)
-{
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly))
-        throw ImportError(QStringLiteral("Não foi possível ler o arquivo “%1”: %2.").arg(file, input.errorString()),
-                          PR_FILE_NOT_FOUND_ERROR);
-    const QByteArray data = input.readAll();
-    const QByteArray pw = ucs2Password(password);
-
-    // The file and its password are checked before any database is touched or created.
-    QByteArray leaf;
-    {
-        Context probe({}, true);
-        PK11SlotInfo* slot = PK11_GetInternalSlot();
-        try {
-            leaf = readPkcs12(data, pw, slot, false);
-        } catch (...) {
-            PK11_FreeSlot(slot);
-            throw;
-        }
-        PK11_FreeSlot(slot);
-    }
-
-    QString dir = databaseDir();
-    if (dir.isEmpty()) {
-        dir = QDir::homePath() + QLatin1String("/.pki/nssdb");
-        if (!QDir().mkpath(dir))
-            throw StoreError(QStringLiteral("Não foi possível criar o repositório de certificados em %1.").arg(dir),
-                             PR_DIRECTORY_OPEN_ERROR);
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    QString token;
-    {
-        Context context(dir, false);
-        PK11_SetPasswordFunc(pinFunction);
-        PK11SlotInfo* slot = PK11_GetInternalKeySlot();
-        token = tokenName(slot);
-        PinSession session;
-        session.callback = &pin;
-        try {
-            if (PK11_NeedUserInit(slot) && PK11_InitPin(slot, nullptr, "") != SECSuccess)
-                throw StoreError(
-                    QStringLiteral("Não foi possível preparar o repositório de certificados em %1.").arg(dir),
-                    lastError());
-            if (PK11_NeedLogin(slot) && !PK11_IsLoggedIn(slot, &session)) {
-                session.asking = true;
-                const SECStatus rv = PK11_Authenticate(slot, PR_TRUE, &session);
-                session.asking = false;
-                if (rv != SECSuccess)
-                    throw ImportError(QStringLiteral("Sem a senha do repositório de certificados nada foi importado."),
-                                      lastError(SEC_ERROR_BAD_PASSWORD));
-            }
-            readPkcs12(data, pw, slot, true);
-        } catch (...) {
-            PK11_FreeSlot(slot);
-            throw;
-        }
-        PK11_FreeSlot(slot);
-    }
-    std::optional<Certificate> imported = decode(leaf);
-    if (!imported)
-        throw ImportError(QStringLiteral("O certificado importado não pôde ser lido."), SEC_ERROR_BAD_DER);
-    imported->token = token;
-    return *imported;
 }
 
 std::optional<Certificate> decode(const QByteArray& der)
