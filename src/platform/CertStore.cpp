@@ -25,6 +25,7 @@ std::optional<QString>& proxyOverride()
     return path;
 }
 
+// The p11-kit proxy, loaded for one context unless the database already registers it.
 class ProxyModule
 {
 public:
@@ -77,7 +78,7 @@ QString existingDatabase()
     return dir;
 }
 
-// What a token calls itself, and what tells two views of the same token apart from others.
+// What tells two views of the same token apart from other tokens.
 QByteArray tokenIdentity(const CK_TOKEN_INFO& info)
 {
     auto field = [](const CK_UTF8CHAR* text, size_t size) {
@@ -87,8 +88,6 @@ QByteArray tokenIdentity(const CK_TOKEN_INFO& info)
            field(info.model, sizeof info.model) + '|' + field(info.serialNumber, sizeof info.serialNumber);
 }
 
-// State of one listing, handed to NSS as the password argument. Only logins this file starts may
-// ask the user; any other request NSS makes on its own gets no PIN.
 QString lockedNotice(const QString& token)
 {
     return QStringLiteral("O dispositivo “%1” está bloqueado: o PIN foi digitado errado vezes demais. Seus "

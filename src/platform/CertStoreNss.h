@@ -92,12 +92,14 @@ private:
     NSSInitContext* m_context = nullptr;
 };
 
-// The p11-kit proxy, loaded for one context unless the database already registers it.
+// What a token calls itself.
 inline QString tokenName(PK11SlotInfo* slot)
 {
     return QString::fromUtf8(PK11_GetTokenName(slot)).trimmed();
 }
 
+// State of one listing, handed to NSS as the password argument. Only logins this store starts may
+// ask the user; any other request NSS makes on its own gets no PIN.
 struct PinSession
 {
     const PinCallback* callback = nullptr;
@@ -123,6 +125,4 @@ inline CertPtr decodeDer(const QByteArray& der)
     SECItem item = itemOf(der);
     return CertPtr(CERT_NewTempCertificate(CERT_GetDefaultCertDB(), &item, nullptr, PR_FALSE, PR_TRUE));
 }
-
-// The password as PKCS#12 wants it: UCS-2 big-endian with a two-byte terminator.
 } // namespace tervalia::certstore::nss

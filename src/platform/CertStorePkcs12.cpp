@@ -12,6 +12,7 @@ using namespace nss;
 
 namespace {
 
+// The password as PKCS#12 wants it: UCS-2 big-endian with a two-byte terminator.
 QByteArray ucs2Password(const QString& password)
 {
     QByteArray utf8 = password.toUtf8();
