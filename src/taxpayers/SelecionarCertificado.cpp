@@ -185,7 +185,12 @@ QByteArray documentoCertificado(const certstore::Certificate& certificado)
 
 QStringList ListaUrlsCrl(QWidget* janela, const certstore::Certificate& certificado)
 {
-    const certstore::CrlUrls urls = certstore::crlUrls(certificado.der);
+    certstore::CrlUrls urls;
+    try {
+        urls = certstore::crlUrls(certificado.der);
+    } catch (const certstore::StoreError& e) {
+        urls.error = e.code(); // NSS itself did not start: the addresses cannot be read either
+    }
     if (!urls.ok()) {
         MessageBox::show(janela, QStringLiteral("Could not retrieve the URLs from the CDP extension: 0x") +
                                      QString::number(quint32(urls.error), 16).toUpper());
