@@ -70,6 +70,7 @@ private slots:
     void importRefused();
     void importCancelled();
     void testModeImportsAndChooses();
+    void refreshReadsTheStoreAgain();
     void pinText_data();
     void pinText();
 
@@ -206,6 +207,19 @@ void EscolhaCertificadoTest::testModeImportsAndChooses()
     QVERIFY(offered[0].linhas.isEmpty());
     QCOMPARE(offered[1].linhas.size(), 1);
     QCOMPARE(offered[1].titulo, textos.titulo);
+}
+
+// A certificate added (or a token plugged in) while the chooser is open shows after "Atualizar".
+void EscolhaCertificadoTest::refreshReadsTheStoreAgain()
+{
+    EscolhaCertificado dialogo(nullptr, textos, lista());
+    m_certs->installStore(m_home->path(), {{QStringLiteral("RECENTE LTDA"), QStringLiteral("11222333000181")}});
+    QTest::mouseClick(child<QPushButton>(&dialogo, "cmdAtualizar"), Qt::LeftButton);
+    const auto linhas = dialogo.oferecido().linhas;
+    QCOMPARE(linhas.size(), 1);
+    QCOMPARE(linhas[0].titular, QStringLiteral("RECENTE LTDA:11222333000181"));
+    QCOMPARE(linhas[0].documento, QStringLiteral("11.222.333/0001-81"));
+    QVERIFY(dialogo.selecionado());
 }
 
 void EscolhaCertificadoTest::pinText_data()

@@ -47,6 +47,7 @@ private slots:
     void cancelledPinLeavesTheTokenOut();
     void wrongPinIsToldAndAskedAgain();
     void certificateAppearsAfterThePin();
+    void withoutAnyDatabaseP11KitStillOffersTheToken();
 
 private:
     std::optional<certstore::Certificate> escolhe(QList<EscolhaCertificado::Oferecido>& oferecidos);
@@ -170,6 +171,22 @@ void TokenTest::certificateAppearsAfterThePin()
     QCOMPARE(c->document, QStringLiteral("11222333000181"));
     QCOMPARE(titulares(oferecidos[0]).count(m_holder), 1);
     QCOMPARE(PasswordPrompt::takeShown().size(), 1);
+}
+
+// No NSS database at all: the store is empty but for the tokens p11-kit offers.
+void TokenTest::withoutAnyDatabaseP11KitStillOffersTheToken()
+{
+    if (!QFile::exists(certstore::p11KitProxyPath()))
+        QSKIP("p11-kit-modules is not installed");
+    QTemporaryDir vazio;
+    qputenv("HOME", QFile::encodeName(vazio.path()));
+    PasswordPrompt::queueAnswer(pin);
+    const certstore::Listing l =
+        certstore::list([](const certstore::PinRequest& r) { return PasswordPrompt::askPin(nullptr, r); });
+    QCOMPARE(PasswordPrompt::takeShown().size(), 1);
+    QCOMPARE(l.certificates.size(), 1);
+    QCOMPARE(l.certificates[0].holder, m_holder);
+    QVERIFY(!QFile::exists(vazio.path() + QLatin1String("/.pki")));
 }
 
 QTEST_MAIN(TokenTest)
