@@ -108,6 +108,13 @@ Certificate importPkcs12(const QString& file, const QString& password, const Pin
     if (!input.open(QIODevice::ReadOnly))
         throw ImportError(QStringLiteral("Não foi possível ler o arquivo “%1”: %2.").arg(file, input.errorString()),
                           PR_FILE_NOT_FOUND_ERROR);
+    // A1 files are a few kilobytes; a large file was chosen by mistake and is not read whole.
+    constexpr qint64 maxSize = 1024 * 1024;
+    if (input.size() > maxSize)
+        throw ImportError(QStringLiteral("O arquivo “%1” é grande demais para ser um certificado A1 (.pfx ou .p12). "
+                                         "Nenhum certificado foi importado.")
+                              .arg(file),
+                          SEC_ERROR_BAD_DER);
     const QByteArray data = input.readAll();
     const QByteArray pw = ucs2Password(password);
 

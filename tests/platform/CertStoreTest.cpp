@@ -224,6 +224,8 @@ void CertStoreTest::importRefusals_data()
                                  << QStringLiteral("O arquivo não é um certificado A1 válido");
     QTest::newRow("empty file") << QByteArray("\0", 1) << QStringLiteral("teste")
                                 << QStringLiteral("O arquivo não é um certificado A1 válido");
+    QTest::newRow("too large") << QByteArray(2 * 1024 * 1024, '0') << QStringLiteral("teste")
+                               << QStringLiteral("O arquivo “");
 }
 
 void CertStoreTest::importRefusals()
