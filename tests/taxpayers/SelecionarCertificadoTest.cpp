@@ -90,6 +90,7 @@ private slots:
     void answers();
     void accountantCertificateServesAnyCompany();
     void failedExchange();
+    void answerWithoutReturn();
     void unreadableCrlExtensionGoesOn();
     void unusableStore();
     void keyFromTheStandInServer();
@@ -340,6 +341,19 @@ void SelecionarCertificadoTest::failedExchange()
                                            "\r\n\r\nVerifique sua conectividade de Internet. \r\n\r\nObs: Recomendamos "
                                            "solicitar assistência ao responsável pela manutenção da rede"));
     QCOMPARE(shown[0].title, MessageBox::defaultTitle());
+}
+
+// An error page instead of a SOAP answer: no key, a message, nothing else changes.
+void SelecionarCertificadoTest::answerWithoutReturn()
+{
+    m_http->setAnswer(test::HttpDouble::answer("<html>erro interno</html>", "text/html", "500 Internal Server Error"));
+    EscolhaCertificado::queueEscolha(m_holders[0]);
+    const ResultadoCertificado r = SelecionarCertificado(m_janela.get(), pedidoChave());
+    QVERIFY(!r.chave);
+    const auto shown = messages();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, ilegivel);
+    QCOMPARE(shown[0].title, tituloMG);
 }
 
 void SelecionarCertificadoTest::unreadableCrlExtensionGoesOn()
