@@ -34,8 +34,8 @@ public:
         const QString path = p11KitProxyPath();
         if (path.isEmpty() || !QFile::exists(path) || alreadyRegistered(path))
             return;
-        QByteArray spec = "library=\"" + QFile::encodeName(path) + "\" name=\"tervalia-p11-kit-proxy\"";
-        m_module = SECMOD_LoadUserModule(spec.data(), nullptr, PR_FALSE);
+        QByteArray moduleConfig = "library=\"" + QFile::encodeName(path) + "\" name=\"tervalia-p11-kit-proxy\"";
+        m_module = SECMOD_LoadUserModule(moduleConfig.data(), nullptr, PR_FALSE);
         if (m_module && !m_module->loaded) {
             SECMOD_DestroyModule(m_module);
             m_module = nullptr;

@@ -11,7 +11,7 @@
 
 using namespace tervalia;
 using namespace tervalia::certstore;
-using tervalia::test::CertSpec;
+using tervalia::test::CertProfile;
 using tervalia::test::TestCertificates;
 
 namespace {
@@ -70,12 +70,12 @@ void CertStoreTest::initTestCase()
     m_savedHome = qgetenv("HOME");
     setP11KitProxyPathForTests({}); // tokens of this machine stay out of the counts
     m_certs = std::make_unique<TestCertificates>();
-    QList<CertSpec> specs = TestCertificates::standardSet();
-    CertSpec twoPoints{QStringLiteral("EMPRESA DUAS LCR LTDA"), QStringLiteral("33000167000101")};
+    QList<CertProfile> profiles = TestCertificates::standardSet();
+    CertProfile twoPoints{QStringLiteral("EMPRESA DUAS LCR LTDA"), QStringLiteral("33000167000101")};
     twoPoints.crlUrls = {QStringLiteral("http://lcr.example/a.crl"), QStringLiteral("ldap://lcr.example/b")};
-    CertSpec broken{QStringLiteral("EMPRESA LCR QUEBRADA LTDA"), QStringLiteral("11222333000181")};
+    CertProfile broken{QStringLiteral("EMPRESA LCR QUEBRADA LTDA"), QStringLiteral("11222333000181")};
     broken.brokenCrlExtension = true;
-    m_holders = m_certs->installStore(m_template.path(), specs << twoPoints << broken);
+    m_holders = m_certs->installStore(m_template.path(), profiles << twoPoints << broken);
 }
 
 void CertStoreTest::init()
@@ -200,10 +200,10 @@ void CertStoreTest::newerDatabaseLocation()
 
 void CertStoreTest::importCreatesTheDatabase()
 {
-    CertSpec spec{QStringLiteral("IMPORTADA ÁGUA LTDA"), QStringLiteral("11222333000181")};
-    const QString p12 = m_certs->makePkcs12(spec, QStringLiteral("sênha"));
+    CertProfile profile{QStringLiteral("IMPORTADA ÁGUA LTDA"), QStringLiteral("11222333000181")};
+    const QString p12 = m_certs->makePkcs12(profile, QStringLiteral("sênha"));
     const Certificate imported = importPkcs12(p12, QStringLiteral("sênha"), noPin());
-    QCOMPARE(imported.holder, spec.holder());
+    QCOMPARE(imported.holder, profile.holder());
     QCOMPARE(databaseDir(), m_home->path() + QLatin1String("/.pki/nssdb"));
     QVERIFY(QFile::exists(databaseDir() + QLatin1String("/cert9.db")));
     // The same file again adds nothing.

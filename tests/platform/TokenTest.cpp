@@ -80,9 +80,9 @@ void TokenTest::initTestCase()
                           {QStringLiteral("--init-token"), QStringLiteral("--free"), QStringLiteral("--label"), token,
                            QStringLiteral("--pin"), pin, QStringLiteral("--so-pin"), QStringLiteral("12345678")});
     m_certs = std::make_unique<TestCertificates>();
-    test::CertSpec spec{QStringLiteral("PORTADOR TOKEN LTDA"), QStringLiteral("11222333000181")};
-    m_holder = spec.holder();
-    const TestCertificates::Pem pem = m_certs->makePem(spec);
+    test::CertProfile profile{QStringLiteral("PORTADOR TOKEN LTDA"), QStringLiteral("11222333000181")};
+    m_holder = profile.holder();
+    const TestCertificates::Pem pem = m_certs->makePem(profile);
     for (const auto& [option, file] : {std::pair{QStringLiteral("--load-privkey"), pem.key},
                                        std::pair{QStringLiteral("--load-certificate"), pem.certificate}}) {
         TestCertificates::run(QStringLiteral("p11tool"),

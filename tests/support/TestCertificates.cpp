@@ -38,26 +38,26 @@ QString caConfig(const QString& dir)
 }
 
 // ICP-Brasil alternative names: the numbers as PrintableString, unknown fields filled with "0".
-QString extensions(const CertSpec& spec)
+QString extensions(const CertProfile& profile)
 {
     QString san;
-    if (spec.document.size() == 14) {
+    if (profile.document.size() == 14) {
         san = QStringLiteral("otherName.0 = 2.16.76.1.3.3;OCTETSTRING:%1\n"
                              "otherName.1 = 2.16.76.1.3.4;PRINTABLESTRING:01011980%2%3%4SSPMG\n"
                              "otherName.2 = 2.16.76.1.3.2;PRINTABLESTRING:RESPONSAVEL TESTE\n")
-                  .arg(spec.document, spec.responsibleCpf, QString(11, u'0'), QString(15, u'0'));
+                  .arg(profile.document, profile.responsibleCpf, QString(11, u'0'), QString(15, u'0'));
     } else {
         san = QStringLiteral("otherName.0 = 2.16.76.1.3.1;PRINTABLESTRING:01011980%1%2%3SSPMG\n")
-                  .arg(spec.document, QString(11, u'0'), QString(15, u'0'));
+                  .arg(profile.document, QString(11, u'0'), QString(15, u'0'));
     }
     QString ext = QStringLiteral("[ext]\nbasicConstraints = CA:FALSE\n"
                                  "keyUsage = digitalSignature, nonRepudiation, keyEncipherment\n"
                                  "extendedKeyUsage = clientAuth, emailProtection\nsubjectAltName = @san\n");
-    if (spec.brokenCrlExtension)
+    if (profile.brokenCrlExtension)
         ext += QStringLiteral("2.5.29.31 = DER:30:03:02:01:05\n");
-    else if (!spec.crlUrls.isEmpty()) {
+    else if (!profile.crlUrls.isEmpty()) {
         QStringList uris;
-        for (const QString& u : spec.crlUrls)
+        for (const QString& u : profile.crlUrls)
             uris << QStringLiteral("URI:") + u;
         ext += QStringLiteral("crlDistributionPoints = ") + uris.join(u',') + u'\n';
     }
@@ -110,67 +110,67 @@ TestCertificates::TestCertificates()
          QStringLiteral("-extensions"), QStringLiteral("v3_ca")});
 }
 
-TestCertificates::Pem TestCertificates::makePem(const CertSpec& spec)
+TestCertificates::Pem TestCertificates::makePem(const CertProfile& profile)
 {
     const QString d = m_dir.path();
     const QString base = d + QStringLiteral("/c%1").arg(++m_count);
-    writeText(base + QLatin1String(".ext"), extensions(spec));
+    writeText(base + QLatin1String(".ext"), extensions(profile));
     run(QStringLiteral("openssl"),
         {QStringLiteral("req"), QStringLiteral("-new"), QStringLiteral("-newkey"), QStringLiteral("ec"),
          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
          QStringLiteral("-keyout"), base + QLatin1String(".key"), QStringLiteral("-out"), base + QLatin1String(".csr"),
-         QStringLiteral("-utf8"), QStringLiteral("-subj"), QStringLiteral("/C=BR/O=ICP-Brasil/CN=") + spec.holder(),
+         QStringLiteral("-utf8"), QStringLiteral("-subj"), QStringLiteral("/C=BR/O=ICP-Brasil/CN=") + profile.holder(),
          QStringLiteral("-config"), d + QLatin1String("/ca.cnf")});
     run(QStringLiteral("openssl"),
         {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-notext"), QStringLiteral("-utf8"),
          QStringLiteral("-config"), d + QLatin1String("/ca.cnf"), QStringLiteral("-extfile"),
          base + QLatin1String(".ext"), QStringLiteral("-extensions"), QStringLiteral("ext"), QStringLiteral("-in"),
          base + QLatin1String(".csr"), QStringLiteral("-out"), base + QLatin1String(".pem"),
-         QStringLiteral("-startdate"), opensslTime(spec.validFrom), QStringLiteral("-enddate"),
-         opensslTime(spec.validUntil)});
+         QStringLiteral("-startdate"), opensslTime(profile.validFrom), QStringLiteral("-enddate"),
+         opensslTime(profile.validUntil)});
     return {base + QLatin1String(".key"), base + QLatin1String(".pem")};
 }
 
-QString TestCertificates::makePkcs12(const CertSpec& spec, const QString& password)
+QString TestCertificates::makePkcs12(const CertProfile& profile, const QString& password)
 {
-    const Pem pem = makePem(spec);
+    const Pem pem = makePem(profile);
     QString p12 = pem.certificate;
     p12.replace(QLatin1String(".pem"), QLatin1String(".p12"));
     // The friendly name goes without ":", which NSS would read as a token name.
     run(QStringLiteral("openssl"),
         {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-inkey"), pem.key, QStringLiteral("-in"),
-         pem.certificate, QStringLiteral("-name"), spec.name, QStringLiteral("-out"), p12, QStringLiteral("-passout"),
-         QStringLiteral("pass:") + password});
+         pem.certificate, QStringLiteral("-name"), profile.name, QStringLiteral("-out"), p12,
+         QStringLiteral("-passout"), QStringLiteral("pass:") + password});
     return p12;
 }
 
-QStringList TestCertificates::installStore(const QString& home, const QList<CertSpec>& specs)
+QStringList TestCertificates::installStore(const QString& home, const QList<CertProfile>& profiles)
 {
     const QString db = home + QLatin1String("/.pki/nssdb");
     QDir().mkpath(db);
     run(QStringLiteral("certutil"),
         {QStringLiteral("-N"), QStringLiteral("-d"), QStringLiteral("sql:") + db, QStringLiteral("--empty-password")});
     QStringList holders;
-    for (const CertSpec& spec : specs) {
-        const QString p12 = makePkcs12(spec);
+    for (const CertProfile& profile : profiles) {
+        const QString p12 = makePkcs12(profile);
         run(QStringLiteral("pk12util"),
             {QStringLiteral("-i"), p12, QStringLiteral("-d"), QStringLiteral("sql:") + db, QStringLiteral("-W"),
              QStringLiteral("teste"), QStringLiteral("-K"), QString()});
-        holders << spec.holder();
+        holders << profile.holder();
     }
     return holders;
 }
 
-QList<CertSpec> TestCertificates::standardSet()
+QList<CertProfile> TestCertificates::standardSet()
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    CertSpec company{QStringLiteral("EMPRESA TESTE LTDA"), companyCnpj};
-    CertSpec accountant{QStringLiteral("JOSÉ DA CONCEIÇÃO"), accountantCpf};
+    CertProfile company{QStringLiteral("EMPRESA TESTE LTDA"), companyCnpj};
+    CertProfile accountant{QStringLiteral("JOSÉ DA CONCEIÇÃO"), accountantCpf};
     accountant.crlUrls = {QStringLiteral("http://127.0.0.1:9/lcr/ac-teste.crl")};
-    CertSpec expired{QStringLiteral("EMPRESA VENCIDA LTDA"), QStringLiteral("11444777000161")};
+    CertProfile expired{QStringLiteral("EMPRESA VENCIDA LTDA"), QStringLiteral("11444777000161")};
     expired.validFrom = now.addYears(-3);
     expired.validUntil = now.addYears(-1);
-    CertSpec expiring{QStringLiteral("EMPRESA A VENCER LTDA"), QStringLiteral("60470198000107")};
+    CertProfile expiring{QStringLiteral("EMPRESA A VENCER LTDA"), QStringLiteral("60470198000107")};
     expiring.validUntil = now.addDays(10);
     return {company, accountant, expired, expiring};
 }

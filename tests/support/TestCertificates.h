@@ -11,9 +11,9 @@ namespace tervalia::test {
 // What one test certificate carries. A 14-digit document makes an ICP-Brasil e-CNPJ (CNPJ in
 // 2.16.76.1.3.3, the responsible person's CPF in 2.16.76.1.3.4), an 11-digit one an e-CPF (CPF in
 // 2.16.76.1.3.1); the common name is always "name:document".
-struct CertSpec
+struct CertProfile
 {
-    CertSpec(QString n, QString d) : name(std::move(n)), document(std::move(d)) {}
+    CertProfile(QString n, QString d) : name(std::move(n)), document(std::move(d)) {}
 
     QString name;
     QString document;
@@ -34,23 +34,23 @@ class TestCertificates
 public:
     TestCertificates();
 
-    // Key and certificate (PEM files) for spec; returns their paths.
+    // Key and certificate (PEM files) for profile; returns their paths.
     struct Pem
     {
         QString key;
         QString certificate;
     };
-    Pem makePem(const CertSpec& spec);
+    Pem makePem(const CertProfile& profile);
     // A PKCS#12 file holding the certificate and its key.
-    QString makePkcs12(const CertSpec& spec, const QString& password = QStringLiteral("teste"));
+    QString makePkcs12(const CertProfile& profile, const QString& password = QStringLiteral("teste"));
 
     // Creates home/.pki/nssdb without a password, imports every certificate with its key, and
     // returns the holders (common names) in that order.
-    QStringList installStore(const QString& home, const QList<CertSpec>& specs);
+    QStringList installStore(const QString& home, const QList<CertProfile>& profiles);
 
     // The usual set: a company's e-CNPJ without a CRL distribution point, the accountant's e-CPF
     // with one, an expired e-CNPJ, and one that expires in 10 days.
-    static QList<CertSpec> standardSet();
+    static QList<CertProfile> standardSet();
     static inline const QString companyCnpj = QStringLiteral("11222333000181");
     static inline const QString accountantCpf = QStringLiteral("12345678909");
 

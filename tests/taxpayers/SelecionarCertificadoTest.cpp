@@ -17,7 +17,7 @@
 #include <memory>
 
 using namespace tervalia;
-using test::CertSpec;
+using test::CertProfile;
 using test::TestCertificates;
 
 namespace {
@@ -117,7 +117,7 @@ void SelecionarCertificadoTest::initTestCase()
     m_savedHome = qgetenv("HOME");
     certstore::setP11KitProxyPathForTests({});
     m_certs = std::make_unique<TestCertificates>();
-    CertSpec quebrada{QStringLiteral("EMPRESA LCR QUEBRADA LTDA"), TestCertificates::companyCnpj};
+    CertProfile quebrada{QStringLiteral("EMPRESA LCR QUEBRADA LTDA"), TestCertificates::companyCnpj};
     quebrada.brokenCrlExtension = true;
     m_holders = m_certs->installStore(m_home.path(), TestCertificates::standardSet() << quebrada);
 }
