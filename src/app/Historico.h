@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/TextoPosicional.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -50,13 +52,9 @@ Rejeicao rejeicao(const QString& retorno);
 // cell holds the text of the child of that exact name, or stays empty. Throws XmlError.
 QList<Linha> lerTransferencias(const QString& documento);
 
-// The `tamanho` characters from the 1-based `posicao`, cut short at the end of the text.
-QString trecho(const QString& texto, int posicao, int tamanho);
-
-// The server's "dd/mm/yyyy hh:mm:ss" as a local date and time, read the same whatever the user's
-// locale. Blanks around it are ignored and single-digit fields accepted; anything else gives
-// nothing.
-std::optional<QDateTime> converteDataServidor(const QString& texto);
+// Fixed positions and the server's date, shared with the key request (net/TextoPosicional.h).
+using tervalia::converteDataServidor;
+using tervalia::trecho;
 
 // The whole content of info.dip in the program directory, or nothing when it cannot be read.
 std::optional<QString> lerMarcaVersao();

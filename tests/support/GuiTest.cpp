@@ -1,6 +1,9 @@
 #include "GuiTest.h"
 
 #include "platform/Browser.h"
+#include "platform/EscolhaCertificado.h"
+#include "platform/FileDialog.h"
+#include "platform/PasswordPrompt.h"
 #include "platform/Session.h"
 
 #include <QApplication>
@@ -27,6 +30,11 @@ void startGuiTest()
     MessageBox::reset();
     Browser::setTestMode(true);
     Browser::takeOpened();
+    for (auto layer : {&FileDialog::setTestMode, &PasswordPrompt::setTestMode, &EscolhaCertificado::setTestMode})
+        layer(true);
+    FileDialog::reset();
+    PasswordPrompt::reset();
+    EscolhaCertificado::reset();
     endings = 0;
     setEndProgramHandler([] {
         ++endings;
@@ -38,13 +46,19 @@ void finishGuiTest()
 {
     const auto leftOver = MessageBox::takeShown();
     const int unusedAnswers = MessageBox::pendingAnswers();
+    const int unusedLayerAnswers =
+        FileDialog::pendingAnswers() + PasswordPrompt::pendingAnswers() + EscolhaCertificado::pendingActions();
     MessageBox::reset();
+    FileDialog::reset();
+    PasswordPrompt::reset();
+    EscolhaCertificado::reset();
     QApplication::closeAllWindows();
     for (QWidget* w : QApplication::topLevelWidgets())
         w->deleteLater();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY2(leftOver.isEmpty(), qPrintable(QStringLiteral("messages never examined:\n") + describe(leftOver)));
     QCOMPARE(unusedAnswers, 0);
+    QCOMPARE(unusedLayerAnswers, 0);
 }
 
 QList<MessageBox::Shown> takeMessages()

@@ -8,12 +8,13 @@
 
 namespace tervalia::test {
 
-// Call from a GUI test's init(): message boxes and the browser are recorded instead of shown,
-// and "Sair" no longer stops the test's own event loop.
+// Call from a GUI test's init(): message boxes, the browser, file dialogs, password and PIN boxes
+// and the certificate chooser are recorded instead of shown, and "Sair" no longer stops the test's
+// own event loop.
 void startGuiTest();
 
 // Call from cleanup(): closes every window and fails the test when a message shown was never
-// examined or an answer queued for a message was never used.
+// examined or an answer queued for a message, file dialog, password box or chooser was never used.
 void finishGuiTest();
 
 // The messages shown since the last call.

@@ -1,0 +1,385 @@
+#include "EscolhaCertificado.h"
+#include "ui_EscolhaCertificado.h"
+
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/PasswordPrompt.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QQueue>
+
+#include <variant>
+
+namespace tervalia {
+
+namespace {
+
+enum Coluna { ColTitular, ColDocumento, ColEmissor, ColValidoDe, ColValidoAte, ColDias, NumColunas };
+
+struct Escolha
+{
+    QString titular;
+};
+struct Importacao
+{
+    QString arquivo;
+    QString senha;
+};
+struct Cancelamento
+{
+};
+using Acao = std::variant<Escolha, Importacao, Cancelamento>;
+
+struct TestState
+{
+    bool enabled = false;
+    QQueue<Acao> acoes;
+    QList<EscolhaCertificado::Oferecido> oferecidos;
+};
+
+TestState& testState()
+{
+    static TestState state;
+    return state;
+}
+
+const QString tituloMG = QStringLiteral("Tervalia - MG");
+
+// Without case and accents, so that "joao" finds "JOÃO".
+QString semAcentos(const QString& texto)
+{
+    QString simples;
+    for (QChar c : texto.normalized(QString::NormalizationForm_D)) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            simples += c;
+    }
+    return simples.toCaseFolded();
+}
+
+QString somenteDigitos(const QString& texto)
+{
+    QString digitos;
+    for (QChar c : texto) {
+        if (c.isDigit())
+            digitos += c;
+    }
+    return digitos;
+}
+
+// CNPJ and CPF digits with their usual punctuation; anything else as it is.
+QString documentoFormatado(const QString& d)
+{
+    if (d.size() == 14)
+        return QStringLiteral("%1.%2.%3/%4-%5").arg(d.left(2), d.mid(2, 3), d.mid(5, 3), d.mid(8, 4), d.mid(12));
+    if (d.size() == 11)
+        return QStringLiteral("%1.%2.%3-%4").arg(d.left(3), d.mid(3, 3), d.mid(6, 3), d.mid(9));
+    return d;
+}
+
+QString dataCurta(const QDateTime& momento)
+{
+    return momento.toLocalTime().toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+} // namespace
+
+EscolhaCertificado::EscolhaCertificado(QWidget* dono, const Textos& textos, certstore::Listing lista)
+    : QDialog(dono), m_ui(std::make_unique<Ui::EscolhaCertificado>()), m_lista(std::move(lista)),
+      m_agora(QDateTime::currentDateTimeUtc())
+{
+    m_ui->setupUi(this);
+    setWindowTitle(textos.titulo);
+    m_ui->lblTexto->setText(textos.texto);
+    QTableWidget* grid = m_ui->GridCertificados;
+    grid->setColumnCount(NumColunas);
+    grid->setHorizontalHeaderLabels({QStringLiteral("Titular"), QStringLiteral("CNPJ/CPF"), QStringLiteral("Emissor"),
+                                     QStringLiteral("Válido desde"), QStringLiteral("Válido até"),
+                                     QStringLiteral("Dias restantes")});
+    grid->setAccessibleName(QStringLiteral("Certificados"));
+    grid->horizontalHeader()->setStretchLastSection(false);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    grid->horizontalHeader()->setSectionResizeMode(ColTitular, QHeaderView::Stretch);
+    grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    m_ui->txtFiltro->setAccessibleName(QStringLiteral("Procurar"));
+
+    connect(m_ui->txtFiltro, &QLineEdit::textChanged, this, &EscolhaCertificado::filtra);
+    connect(grid, &QTableWidget::itemSelectionChanged, this, &EscolhaCertificado::atualizaBotoes);
+    connect(grid, &QTableWidget::cellDoubleClicked, this, [this] {
+        if (selecionado())
+            accept();
+    });
+    connect(m_ui->cmdOK, &QPushButton::clicked, this, [this] {
+        if (selecionado())
+            accept();
+    });
+    connect(m_ui->cmdCancelar, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->cmdAtualizar, &QPushButton::clicked, this, &EscolhaCertificado::atualiza);
+    connect(m_ui->cmdImportar, &QPushButton::clicked, this, &EscolhaCertificado::importaArquivo);
+    preenche();
+}
+
+EscolhaCertificado::~EscolhaCertificado() = default;
+
+std::optional<certstore::Certificate> EscolhaCertificado::escolher(QWidget* dono, const Textos& textos)
+{
+    const certstore::Listing lista =
+        certstore::list([dono](const certstore::PinRequest& r) { return PasswordPrompt::askPin(dono, r); });
+    EscolhaCertificado dialogo(dono, textos, lista);
+    if (testState().enabled)
+        return escolheEmTeste(dialogo);
+    if (dialogo.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialogo.selecionado();
+}
+
+std::optional<certstore::Certificate> EscolhaCertificado::escolheEmTeste(EscolhaCertificado& dialogo)
+{
+    auto& state = testState();
+    state.oferecidos.append(dialogo.oferecido());
+    while (!state.acoes.isEmpty()) {
+        const Acao acao = state.acoes.dequeue();
+        if (const auto* e = std::get_if<Escolha>(&acao))
+            return dialogo.selecionaTitular(e->titular) ? dialogo.selecionado() : std::nullopt;
+        if (const auto* i = std::get_if<Importacao>(&acao)) {
+            const bool importado = dialogo.importa(i->arquivo, i->senha);
+            state.oferecidos.append(dialogo.oferecido());
+            if (importado && state.acoes.isEmpty())
+                return dialogo.selecionado();
+            continue;
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+certstore::PinCallback EscolhaCertificado::pedePin()
+{
+    return [this](const certstore::PinRequest& r) { return PasswordPrompt::askPin(this, r); };
+}
+
+EscolhaCertificado::Linha EscolhaCertificado::linha(const certstore::Certificate& c) const
+{
+    Linha l;
+    l.titular = c.holder;
+    l.documento = documentoFormatado(c.document);
+    l.emissor = c.issuerName;
+    l.validoDe = dataCurta(c.validFrom);
+    l.validoAte = dataCurta(c.validUntil);
+    const qint64 dias = c.daysLeft(m_agora);
+    QString situacao;
+    if (c.validUntil < m_agora) {
+        l.situacao = Situacao::Expirado;
+        l.diasRestantes = QStringLiteral("Expirado");
+        situacao = QStringLiteral("expirado");
+    } else {
+        l.situacao = dias < diasAviso ? Situacao::AVencer : Situacao::Valido;
+        l.diasRestantes = QString::number(dias);
+        situacao = dias < diasAviso ? QStringLiteral("vence em %1 dias").arg(dias)
+                                    : QStringLiteral("%1 dias restantes").arg(dias);
+    }
+    l.nomeAcessivel = QStringLiteral("%1, CNPJ/CPF %2, emitido por %3, válido de %4 até %5, %6")
+                          .arg(l.titular, l.documento.isEmpty() ? QStringLiteral("não informado") : l.documento,
+                               l.emissor, l.validoDe, l.validoAte, situacao);
+    return l;
+}
+
+void EscolhaCertificado::preenche()
+{
+    std::sort(m_lista.certificates.begin(), m_lista.certificates.end(),
+              [](const auto& a, const auto& b) { return a.holder.localeAwareCompare(b.holder) < 0; });
+    QTableWidget* grid = m_ui->GridCertificados;
+    grid->clearContents();
+    grid->setRowCount(int(m_lista.certificates.size()));
+    const QColor fundoExpirado(0xF8, 0xD7, 0xDA), textoExpirado(0x84, 0x20, 0x29);
+    const QColor fundoAVencer(0xFF, 0xE8, 0xA1), textoAVencer(0x5C, 0x45, 0x00);
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        const Linha l = linha(m_lista.certificates[r]);
+        const QString celulas[NumColunas] = {l.titular,  l.documento, l.emissor,
+                                             l.validoDe, l.validoAte, l.diasRestantes};
+        for (int col = 0; col < NumColunas; ++col) {
+            auto* item = new QTableWidgetItem(celulas[col]);
+            item->setData(Qt::AccessibleDescriptionRole, l.nomeAcessivel);
+            if (col == ColTitular)
+                item->setData(Qt::AccessibleTextRole, l.nomeAcessivel);
+            if (l.situacao != Situacao::Valido) {
+                const bool expirado = l.situacao == Situacao::Expirado;
+                item->setBackground(expirado ? fundoExpirado : fundoAVencer);
+                item->setForeground(expirado ? textoExpirado : textoAVencer);
+            }
+            if (col == ColDias)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(r, col, item);
+        }
+    }
+    m_ui->lblAvisos->setText(m_lista.notices.join(QLatin1Char('\n')));
+    m_ui->lblAvisos->setVisible(!m_lista.notices.isEmpty());
+    filtra(m_ui->txtFiltro->text());
+}
+
+void EscolhaCertificado::filtra(const QString& filtro)
+{
+    const QString procurado = semAcentos(filtro.trimmed());
+    const QString digitos = somenteDigitos(filtro);
+    QTableWidget* grid = m_ui->GridCertificados;
+    int primeiraVisivel = -1;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        const certstore::Certificate& c = m_lista.certificates[r];
+        const bool mostra = procurado.isEmpty() || semAcentos(c.holder).contains(procurado) ||
+                            semAcentos(c.issuerName).contains(procurado) ||
+                            (!digitos.isEmpty() && c.document.contains(digitos));
+        grid->setRowHidden(r, !mostra);
+        if (mostra && primeiraVisivel < 0)
+            primeiraVisivel = r;
+    }
+    const int atual = grid->currentRow();
+    if (atual < 0 || grid->isRowHidden(atual)) {
+        if (primeiraVisivel >= 0)
+            grid->selectRow(primeiraVisivel);
+        else
+            grid->clearSelection();
+    }
+    atualizaBotoes();
+}
+
+void EscolhaCertificado::atualizaBotoes()
+{
+    m_ui->cmdOK->setEnabled(selecionado().has_value());
+}
+
+std::optional<certstore::Certificate> EscolhaCertificado::selecionado() const
+{
+    const QTableWidget* grid = m_ui->GridCertificados;
+    const QList<QTableWidgetItem*> itens = grid->selectedItems();
+    if (itens.isEmpty())
+        return std::nullopt;
+    const int r = itens.first()->row();
+    if (r < 0 || r >= m_lista.certificates.size() || grid->isRowHidden(r))
+        return std::nullopt;
+    return m_lista.certificates[r];
+}
+
+bool EscolhaCertificado::selecionaTitular(const QString& titular)
+{
+    for (int r = 0; r < m_lista.certificates.size(); ++r) {
+        if (m_lista.certificates[r].holder == titular && !m_ui->GridCertificados->isRowHidden(r)) {
+            m_ui->GridCertificados->selectRow(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EscolhaCertificado::selecionaDer(const QByteArray& der)
+{
+    for (int r = 0; r < m_lista.certificates.size(); ++r) {
+        if (m_lista.certificates[r].der == der) {
+            m_ui->txtFiltro->clear();
+            m_ui->GridCertificados->selectRow(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+void EscolhaCertificado::atualiza()
+{
+    try {
+        m_lista = certstore::list(pedePin());
+    } catch (const certstore::StoreError& e) {
+        MessageBox::show(this, e.description(), tituloMG, QMessageBox::Warning);
+        return;
+    }
+    m_agora = QDateTime::currentDateTimeUtc();
+    preenche();
+}
+
+bool EscolhaCertificado::importa(const QString& arquivo, const QString& senha)
+{
+    certstore::Certificate importado;
+    try {
+        importado = certstore::importPkcs12(arquivo, senha, pedePin());
+    } catch (const certstore::ImportError& e) {
+        MessageBox::show(this, e.description(), tituloMG, QMessageBox::Warning);
+        return false;
+    } catch (const certstore::StoreError& e) {
+        MessageBox::show(this, e.description(), tituloMG, QMessageBox::Warning);
+        return false;
+    }
+    atualiza();
+    if (!selecionaDer(importado.der)) {
+        m_lista.certificates.append(importado);
+        preenche();
+        selecionaDer(importado.der);
+    }
+    return true;
+}
+
+void EscolhaCertificado::importaArquivo()
+{
+    const QString arquivo =
+        FileDialog::getOpenFileName(this, QStringLiteral("Importar certificado A1"), QDir::homePath(),
+                                    QStringLiteral("Certificados A1 (*.pfx *.p12);;Todos os arquivos (*)"));
+    if (arquivo.isEmpty())
+        return;
+    const std::optional<QString> senha =
+        PasswordPrompt::ask(this, QStringLiteral("Senha do certificado A1"),
+                            QStringLiteral("Digite a senha do arquivo “%1”:").arg(QFileInfo(arquivo).fileName()));
+    if (senha)
+        importa(arquivo, *senha);
+}
+
+EscolhaCertificado::Oferecido EscolhaCertificado::oferecido() const
+{
+    Oferecido o{windowTitle(), m_ui->lblTexto->text(), {}, m_lista.notices};
+    for (int r = 0; r < m_lista.certificates.size(); ++r) {
+        if (!m_ui->GridCertificados->isRowHidden(r))
+            o.linhas.append(linha(m_lista.certificates[r]));
+    }
+    return o;
+}
+
+void EscolhaCertificado::setTestMode(bool enabled)
+{
+    testState().enabled = enabled;
+}
+
+bool EscolhaCertificado::testMode()
+{
+    return testState().enabled;
+}
+
+void EscolhaCertificado::queueEscolha(const QString& titular)
+{
+    testState().acoes.enqueue(Escolha{titular});
+}
+
+void EscolhaCertificado::queueImportacao(const QString& arquivo, const QString& senha)
+{
+    testState().acoes.enqueue(Importacao{arquivo, senha});
+}
+
+void EscolhaCertificado::queueCancelamento()
+{
+    testState().acoes.enqueue(Cancelamento{});
+}
+
+int EscolhaCertificado::pendingActions()
+{
+    return int(testState().acoes.size());
+}
+
+QList<EscolhaCertificado::Oferecido> EscolhaCertificado::takeOferecidos()
+{
+    return std::exchange(testState().oferecidos, {});
+}
+
+void EscolhaCertificado::reset()
+{
+    testState().acoes.clear();
+    testState().oferecidos.clear();
+}
+
+} // namespace tervalia

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace tervalia {
+
+// Every file the user picks goes through here. Tests switch on the test mode: the dialog is then
+// recorded instead of shown and answered from a queue (an empty answer is a cancelled dialog).
+class FileDialog
+{
+public:
+    struct Shown
+    {
+        QString caption;
+        QString directory;
+        QString filter;
+        QString answer;
+    };
+
+    // The chosen file, or an empty text when the user cancels.
+    static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& directory = {},
+                                   const QString& filter = {});
+
+    // Test support.
+    static void setTestMode(bool enabled);
+    static bool testMode();
+    static void queueAnswer(const QString& path);
+    static int pendingAnswers();
+    static QList<Shown> takeShown();
+    static void reset();
+};
+
+} // namespace tervalia
