@@ -1,6 +1,7 @@
 #include "Historico.h"
 
 #include "net/Servidor.h"
+#include "net/Windows1252.h"
 #include "platform/ProgramDir.h"
 
 #include <QFile>
@@ -129,7 +130,7 @@ QString decodificaArquivo(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString texto = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : texto;
+    return utf8.hasError() ? decodeWindows1252(bytes) : texto;
 }
 
 } // namespace

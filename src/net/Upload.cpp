@@ -1,0 +1,306 @@
+#include "Upload.h"
+
+#include "net/Servidor.h"
+#include "net/Windows1252.h"
+#include "platform/Pausa.h"
+#include "storage/Entregas.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTcpSocket>
+
+#include <optional>
+#include <variant>
+
+namespace tervalia {
+
+namespace {
+const QString tituloErro = QStringLiteral("ERROR");
+constexpr qint64 pedaco = 1 << 20;        // bytes handed to the socket at a time
+constexpr qint64 filaMaxima = 2 * pedaco; // the socket's own buffer never holds more than this
+
+// The port of the address, or, when it carries none, the settings' port; a port that no address can
+// reach is an error in Portuguese.
+std::variant<quint16, QString> portaDoEnvio(qint32 portaEndereco, const QString& portaConfiguracao)
+{
+    qint64 porta = portaEndereco;
+    if (porta == 0) {
+        const QString texto = portaConfiguracao.trimmed();
+        static const QRegularExpression numero(QStringLiteral("^[+-]?[0-9]{1,10}$"));
+        if (texto.isEmpty())
+            return QStringLiteral("A porta do servidor não está definida em dipam.ini.");
+        if (!numero.match(texto).hasMatch())
+            return QStringLiteral("A porta do servidor em dipam.ini (\"%1\") não é um número.").arg(texto);
+        porta = texto.toLongLong();
+    }
+    if (porta < 1 || porta > 32767)
+        return QStringLiteral("A porta %1 está fora do intervalo aceito (1 a 32767).").arg(porta);
+    return static_cast<quint16>(porta);
+}
+
+QString descricao(QAbstractSocket::SocketError erro, const QString& doSistema)
+{
+    switch (erro) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("O servidor recusou a conexão.");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("O servidor não foi encontrado.");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("O servidor encerrou a conexão antes de responder; a entrega não foi confirmada.");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("O servidor não respondeu dentro do tempo limite.");
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("A rede não está disponível (%1).").arg(doSistema);
+    default:
+        return QStringLiteral("Falha na comunicação com o servidor (%1).").arg(doSistema);
+    }
+}
+
+// The wait for the connection, the one place the upload runs an event loop of its own. It ends on
+// the connect event, on an error or at the time limit; events go on being processed, user input
+// waits. True when connected.
+bool esperaConexao(QTcpSocket* socket, int limiteMs)
+{
+    const QPointer<QTcpSocket> vivo(socket);
+    if (socket->state() != QAbstractSocket::ConnectedState && socket->error() == QAbstractSocket::UnknownSocketError) {
+        QEventLoop loop;
+        QTimer limite;
+        limite.setSingleShot(true);
+        QObject::connect(socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QObject::destroyed, &loop, &QEventLoop::quit);
+        QObject::connect(&limite, &QTimer::timeout, &loop, &QEventLoop::quit);
+        limite.start(limiteMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return vivo && vivo->state() == QAbstractSocket::ConnectedState;
+}
+} // namespace
+
+OpcoesUpload OpcoesUpload::vaf()
+{
+    return {};
+}
+
+OpcoesUpload OpcoesUpload::simplesNacional()
+{
+    OpcoesUpload o;
+    o.pausaAntesMs = 50;
+    o.pausaDepoisMs = 100;
+    o.pausaRespostaMs = 1500;
+    o.reacaoErro = ReacaoErro::FecharJanela;
+    const QString marca = servidor::marcaArquivoInvalido;
+    o.marcasRecusa = {
+        {marca + QStringLiteral("EXTRATO"),
+         QStringLiteral("O arquivo que você enviou (Extrato) não é correto para esta operação, por favor, verifique o "
+                        "manual que está disponível no site.")},
+        {marca + QStringLiteral("RECIBO"),
+         QStringLiteral("O arquivo que você enviou (Recibo) não é correto para esta operação, por favor, verifique o "
+                        "manual que está disponível no site.")},
+        {marca + QStringLiteral("MODIFICADO"),
+         QStringLiteral(
+             "O arquivo que você enviou foi modificado, você deverá fazer o download do arquivo original no "
+             "site PGDAS. Se você decidir imprimir e salvar o resultado da impressão em PDF continuará dando "
+             "erro, a maneira correta para isto é Salvar o arquivo.")},
+    };
+    return o;
+}
+
+Upload::Upload(OpcoesUpload opcoes, QObject* parent) : QObject(parent), m_opcoes(std::move(opcoes))
+{
+    m_silencio.setSingleShot(true);
+    connect(&m_silencio, &QTimer::timeout, this,
+            [this] { falha(descricao(QAbstractSocket::SocketTimeoutError, QString())); });
+}
+
+Upload::~Upload()
+{
+    cancelar();
+}
+
+InicioUpload Upload::recusa(InicioUpload::Resultado resultado, const QString& mensagem)
+{
+    return {resultado, mensagem, mensagem.isEmpty() ? QString() : tituloErro};
+}
+
+InicioUpload Upload::iniciar(const PedidoUpload& pedido)
+{
+    using R = InicioUpload::Resultado;
+    if (!m_certificadoValido || m_conectado || (m_estado != Estado::Ocioso && m_estado != Estado::Falhou))
+        return recusa(R::Ignorado, {});
+    if (pedido.arquivo.isEmpty())
+        return recusa(R::SemArquivo, QStringLiteral("No File Chosen"));
+    UrlParts url;
+    try {
+        url = SplitUrl(pedido.endereco);
+    } catch (const UrlError& e) {
+        return recusa(R::PortaInvalida, e.description());
+    }
+    if (url.Host.isEmpty())
+        return recusa(R::HostInvalido, QStringLiteral("Invalid Host"));
+    const auto porta = portaDoEnvio(url.Port, pedido.portaConfiguracao);
+    if (const QString* erro = std::get_if<QString>(&porta))
+        return recusa(R::PortaInvalida, *erro);
+    // A file that cannot be read is not sent: an empty part would be a delivery of nothing.
+    const ConteudoArquivo conteudo = CarregaArquivo(pedido.arquivo);
+    if (!conteudo.ok())
+        return recusa(R::ArquivoIlegivel, conteudo.erro);
+
+    m_pedido = pedido;
+    m_requisicao = MontaRequisicao(conteudo.bytes, url, pedido.nomeCampo, pedido.nomeArquivo, pedido.tipoMime);
+    m_entregues = m_escritos = m_totalEnvio = 0;
+    m_houveProgresso = false;
+    m_resposta.clear();
+    cancelar();
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::connected, this, [this] { m_conectado = true; });
+    m_estado = Estado::Conectando;
+    m_socket->connectToHost(url.Host, std::get<quint16>(porta));
+
+    const QPointer<Upload> vivo(this);
+    const bool ligado = esperaConexao(m_socket, m_opcoes.limiteConexaoMs);
+    if (!vivo)
+        return recusa(R::Abandonado, {});
+    if (!ligado) {
+        const auto erro = m_socket->error() == QAbstractSocket::UnknownSocketError ? QAbstractSocket::SocketTimeoutError
+                                                                                   : m_socket->error();
+        falha(descricao(erro, m_socket->errorString()));
+        return recusa(R::ConexaoFalhou, {});
+    }
+
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &Upload::aoEscrever);
+    connect(m_socket, &QTcpSocket::readyRead, this, &Upload::aoReceber);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &Upload::aoErro);
+    connect(m_socket, &QTcpSocket::disconnected, this, &Upload::aoFechar);
+    m_estado = Estado::Enviando;
+    emit requisicaoPronta(m_requisicao.textoPainel());
+    pausa(m_opcoes.pausaAntesMs);
+    alimenta();
+    m_silencio.start(m_opcoes.limiteSilencioMs);
+    pausa(m_opcoes.pausaDepoisMs);
+    return recusa(R::Iniciado, {});
+}
+
+void Upload::cancelar()
+{
+    m_silencio.stop();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    m_conectado = false;
+}
+
+// Hands the request to the socket a piece at a time as the socket drains, so that the content is
+// never copied whole into the socket's own buffer.
+void Upload::alimenta()
+{
+    const QByteArray* partes[] = {&m_requisicao.cabecalhos, &m_requisicao.inicioCorpo, &m_requisicao.conteudo,
+                                  &m_requisicao.fimCorpo};
+    while (m_socket && m_socket->bytesToWrite() < filaMaxima && m_entregues < m_requisicao.tamanho()) {
+        qint64 inicio = m_entregues;
+        for (const QByteArray* parte : partes) {
+            if (inicio < parte->size()) {
+                const qint64 n = std::min(pedaco, parte->size() - inicio);
+                if (m_socket->write(parte->constData() + inicio, n) != n)
+                    return;
+                m_entregues += n;
+                break;
+            }
+            inicio -= parte->size();
+        }
+    }
+}
+
+void Upload::aoEscrever(qint64 bytes)
+{
+    if (m_estado != Estado::Enviando)
+        return;
+    m_escritos += bytes;
+    m_silencio.start(m_opcoes.limiteSilencioMs);
+    const qint64 restante = m_requisicao.tamanho() - m_escritos;
+    if (!m_houveProgresso) {
+        m_houveProgresso = true;
+        m_totalEnvio = restante;
+    }
+    if (const auto percentual = percentualEnvio(m_totalEnvio, restante))
+        emit progresso(textoProgresso(*percentual), *percentual);
+    if (restante > 0) {
+        alimenta();
+        return;
+    }
+    m_estado = Estado::Enviado;
+    m_conectado = false;
+    emit envioConcluido(QStringLiteral("Aguarde, carregando informações"));
+}
+
+void Upload::aoReceber()
+{
+    if (m_estado != Estado::Enviando && m_estado != Estado::Enviado) {
+        if (m_socket)
+            m_socket->readAll(); // after the answer: dropped
+        return;
+    }
+    m_estado = Estado::Respondido;
+    m_silencio.stop();
+    m_resposta = m_socket->readAll();
+    RespostaUpload resposta;
+    resposta.texto = decodeUtf8OrWindows1252(m_resposta);
+    const QPointer<Upload> vivo(this);
+    emit dadosRecebidos(resposta.texto);
+    if (!vivo)
+        return;
+    pausa(m_opcoes.pausaRespostaMs);
+    for (const OpcoesUpload::Marca& m : std::as_const(m_opcoes.marcasRecusa)) {
+        if (resposta.texto.contains(m.marca))
+            resposta.mensagensRecusa.append(m.mensagem);
+    }
+    grava(resposta);
+    cancelar();
+    emit respostaConcluida(resposta);
+}
+
+void Upload::grava(RespostaUpload& resposta)
+{
+    Entrega e;
+    e.dataHora = QDateTime::currentDateTime();
+    e.ie = m_pedido.ie;
+    e.razaoSocial = m_pedido.razaoSocial;
+    e.arquivo = m_pedido.nomeArquivo;
+    e.origem = m_pedido.arquivo;
+    e.endereco = m_pedido.endereco;
+    e.cabecalhos = m_requisicao.cabecalhos;
+    e.resposta = m_resposta;
+    resposta.erroCopia = gravaEntrega(e, m_requisicao.conteudo);
+    resposta.pastaCopia = e.pasta;
+}
+
+void Upload::aoErro(QAbstractSocket::SocketError erro)
+{
+    if (m_estado == Estado::Enviando || m_estado == Estado::Enviado)
+        falha(descricao(erro, m_socket ? m_socket->errorString() : QString()));
+}
+
+// A close before any answer leaves the delivery unconfirmed: the user is told, not left waiting.
+void Upload::aoFechar()
+{
+    m_conectado = false;
+    falha(descricao(QAbstractSocket::RemoteHostClosedError, QString()));
+}
+
+void Upload::falha(const QString& texto)
+{
+    if (m_estado == Estado::Falhou || m_estado == Estado::Respondido)
+        return;
+    m_estado = Estado::Falhou;
+    cancelar();
+    const QPointer<Upload> vivo(this);
+    emit erroSocket(texto);
+    if (vivo)
+        emit fechado();
+}
+
+} // namespace tervalia
