@@ -49,19 +49,24 @@ void RequisicaoTest::requestIsByteExact()
     const Requisicao r = MontaRequisicao("abc", parts("h.example", "/client/xt_upload.php", "contador=1&chave=2&gias="),
                                          "objArquivo", "VAF.GDB", "application/octet-stream", boundary);
     const QByteArray b = boundary.toLatin1();
-    const QByteArray body = "--" + b + "\r\nContent-Disposition: form-data; name=\"objArquivo\"; filename=\"VAF.GDB\"\r\n"
-                                       "Content-Type: application/octet-stream\r\n\r\nabc\r\n--" + b + "--";
+    const QByteArray body = "--" + b +
+                            "\r\nContent-Disposition: form-data; name=\"objArquivo\"; filename=\"VAF.GDB\"\r\n"
+                            "Content-Type: application/octet-stream\r\n\r\nabc\r\n--" +
+                            b + "--";
     QCOMPARE(body.size(), 190);
     const QByteArray expected = "POST /client/xt_upload.php?contador=1&chave=2&gias= HTTP/1.0\r\n"
                                 "Host: h.example\r\n"
-                                "Content-Type: multipart/form-data, boundary=" + b + "\r\n"
-                                "Content-Length: 190\r\n\r\n" + body;
+                                "Content-Type: multipart/form-data, boundary=" +
+                                b +
+                                "\r\n"
+                                "Content-Length: 190\r\n\r\n" +
+                                body;
     QCOMPARE(r.bytes(), expected);
     QCOMPARE(r.tamanho(), expected.size());
 
     // The "?" stays with an empty query; any fresh boundary gives the same length.
-    const Requisicao semQuery = MontaRequisicao("abc", parts("h", "/", ""), "objArquivo", "VAF.GDB",
-                                                "application/octet-stream");
+    const Requisicao semQuery =
+        MontaRequisicao("abc", parts("h", "/", ""), "objArquivo", "VAF.GDB", "application/octet-stream");
     QVERIFY(semQuery.cabecalhos.startsWith("POST /? HTTP/1.0\r\nHost: h\r\n"));
     QVERIFY(semQuery.cabecalhos.contains("\r\nContent-Length: 190\r\n\r\n"));
     QVERIFY(semQuery.bytes().endsWith("--"));
@@ -75,10 +80,12 @@ void RequisicaoTest::namesAndQueryGoOutInWindows1252_data()
     QTest::newRow("accents") << QStringLiteral("Declaração.pdf") << QByteArray("Declara\xe7\xe3o.pdf");
     QTest::newRow("decomposed accents") << QStringLiteral("Declarac\u0327a\u0303o.pdf")
                                         << QByteArray("Declara\xe7\xe3o.pdf");
-    QTest::newRow("euro, dash, quotes") << QStringLiteral("€ – “x” ‘y’ …") << QByteArray("\x80 \x96 \x93x\x94 \x91y\x92 \x85");
+    QTest::newRow("euro, dash, quotes") << QStringLiteral("€ – “x” ‘y’ …")
+                                        << QByteArray("\x80 \x96 \x93x\x94 \x91y\x92 \x85");
     QTest::newRow("outside the code page") << QStringLiteral("Ωmega→") << QByteArray("_mega_");
     QTest::newRow("one mark per character beyond 16 bits") << QStringLiteral("a😀b") << QByteArray("a_b");
-    QTest::newRow("C1 controls are not characters of the page") << QStringLiteral("a\u0081b\u0090") << QByteArray("a_b_");
+    QTest::newRow("C1 controls are not characters of the page")
+        << QStringLiteral("a\u0081b\u0090") << QByteArray("a_b_");
 }
 
 void RequisicaoTest::namesAndQueryGoOutInWindows1252()
@@ -87,8 +94,8 @@ void RequisicaoTest::namesAndQueryGoOutInWindows1252()
     QFETCH(QByteArray, bytes);
     QCOMPARE(encodeWindows1252(text), bytes);
 
-    const Requisicao r = MontaRequisicao("x", parts("h", "/p", "contador=" + text), "objArquivo", text,
-                                         "application/pdf", boundary);
+    const Requisicao r =
+        MontaRequisicao("x", parts("h", "/p", "contador=" + text), "objArquivo", text, "application/pdf", boundary);
     QVERIFY(r.cabecalhos.startsWith("POST /p?contador=" + bytes + " HTTP/1.0\r\n"));
     QVERIFY(r.inicioCorpo.contains("; filename=\"" + bytes + "\"\r\n"));
 }
@@ -104,9 +111,8 @@ void RequisicaoTest::namesCannotBreakTheRequest_data()
                                      << QByteArray("x=1");
     QTest::newRow("line break in a name")
         << QStringLiteral("a\r\nX: y.pdf") << QStringLiteral("x=1") << QByteArray("a__X: y.pdf") << QByteArray("x=1");
-    QTest::newRow("line break in the query")
-        << QStringLiteral("a.pdf") << QStringLiteral("x=1\r\nHost: evil") << QByteArray("a.pdf")
-        << QByteArray("x=1__Host: evil");
+    QTest::newRow("line break in the query") << QStringLiteral("a.pdf") << QStringLiteral("x=1\r\nHost: evil")
+                                             << QByteArray("a.pdf") << QByteArray("x=1__Host: evil");
 }
 
 void RequisicaoTest::namesCannotBreakTheRequest()
@@ -115,7 +121,8 @@ void RequisicaoTest::namesCannotBreakTheRequest()
     QFETCH(QString, query);
     QFETCH(QByteArray, sentName);
     QFETCH(QByteArray, sentQuery);
-    const Requisicao r = MontaRequisicao("x", parts("h", "/p", query), "objArquivo", fileName, "application/pdf", boundary);
+    const Requisicao r =
+        MontaRequisicao("x", parts("h", "/p", query), "objArquivo", fileName, "application/pdf", boundary);
     QCOMPARE(r.cabecalhos.count("\r\n"), 5);
     QCOMPARE(r.inicioCorpo.count("\r\n"), 4);
     QVERIFY(r.cabecalhos.startsWith("POST /p?" + sentQuery + " HTTP/1.0\r\n"));
@@ -129,8 +136,7 @@ void RequisicaoTest::boundaryIsLettersAndDigits()
         const QString b = GeraDelimitador(32);
         QCOMPARE(b.size(), 32);
         for (const QChar c : b)
-            QVERIFY2((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'),
-                     qPrintable(b));
+            QVERIFY2((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'), qPrintable(b));
         seen.insert(b);
     }
     QVERIFY(seen.size() > 1990); // reseeding from the clock does not repeat boundaries
@@ -201,7 +207,8 @@ void RequisicaoTest::panelShowsOnlyTheStartOfTheBody()
 {
     QByteArray big(5 * 1024 * 1024, 'x');
     big[10] = '\0';
-    const Requisicao r = MontaRequisicao(big, parts("h", "/p", "a=1"), "objArquivo", "f.bin", "application/pdf", boundary);
+    const Requisicao r =
+        MontaRequisicao(big, parts("h", "/p", "a=1"), "objArquivo", "f.bin", "application/pdf", boundary);
     const QString panel = r.textoPainel();
     QVERIFY(panel.startsWith(QString::fromLatin1(r.cabecalhos)));
     QVERIFY(panel.size() < 2048 + r.cabecalhos.size() + 100);
@@ -249,7 +256,8 @@ void RequisicaoTest::unreadableFileIsAnError()
     QVERIFY(lido.bytes.isEmpty());
     QVERIFY2(lido.erro.startsWith(QStringLiteral("Não foi possível ler o arquivo \"%1\": ").arg(dir.filePath(name))),
              qPrintable(lido.erro));
-    QVERIFY(lido.erro.size() > QStringLiteral("Não foi possível ler o arquivo \"%1\": ").arg(dir.filePath(name)).size());
+    QVERIFY(lido.erro.size() >
+            QStringLiteral("Não foi possível ler o arquivo \"%1\": ").arg(dir.filePath(name)).size());
 }
 
 QTEST_APPLESS_MAIN(RequisicaoTest)
