@@ -72,7 +72,8 @@ private:
                 if (end < 0)
                     return;
                 const qsizetype at = head->toLower().indexOf("content-length:");
-                const qint64 length = at < 0 ? 0 : head->mid(at + 15, head->indexOf('\r', at) - at - 15).trimmed().toLongLong();
+                const qint64 length =
+                    at < 0 ? 0 : head->mid(at + 15, head->indexOf('\r', at) - at - 15).trimmed().toLongLong();
                 *faltam = length - (head->size() - end - 4);
                 head->clear();
             } else {
@@ -130,13 +131,8 @@ int child(const QString& arquivo, const QString& porta)
         erro = d;
         qApp->quit();
     });
-    if (qEnvironmentVariableIsSet("BENCH_LOAD")) {
-        QElapsedTimer t;
-        t.start();
-        const auto c = CarregaArquivo(arquivo);
-        std::printf("LOAD %.4f\n", t.nsecsElapsed() / 1e9);
-    }
-    QObject::connect(&upload, &Upload::requisicaoPronta, [&] { std::printf("READY %.4f\n", timer.nsecsElapsed() / 1e9); });
+    QObject::connect(&upload, &Upload::requisicaoPronta,
+                     [&] { std::printf("READY %.4f\n", timer.nsecsElapsed() / 1e9); });
     timer.start();
     const InicioUpload inicio = upload.iniciar(pedido);
     if (!inicio.iniciado()) {
@@ -165,7 +161,8 @@ QMap<QString, QString> runChild(const QString& program, const QStringList& args)
             out.insert(line.left(sp), line.mid(sp + 1).trimmed());
     }
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        out.insert(QStringLiteral("ERROR"), out.value(QStringLiteral("ERROR"), QStringLiteral("exit %1").arg(p.exitCode())));
+        out.insert(QStringLiteral("ERROR"),
+                   out.value(QStringLiteral("ERROR"), QStringLiteral("exit %1").arg(p.exitCode())));
     return out;
 }
 
@@ -206,7 +203,8 @@ int main(int argc, char** argv)
     Sink sink;
     sink.moveToThread(&sinkThread);
     sinkThread.start();
-    QMetaObject::invokeMethod(&sink, [&] { sink.start(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &sink, [&] { sink.start(); }, Qt::BlockingQueuedConnection);
     const QString porta = QString::number(sink.port());
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
 
@@ -218,8 +216,6 @@ int main(int argc, char** argv)
             return std::fprintf(stderr, "upload failed: %s\n", qPrintable(o.value(QStringLiteral("ERROR")))), 1;
         ours << o.value(QStringLiteral("SECONDS")).toDouble();
         ready << o.value(QStringLiteral("READY")).toDouble();
-        if (o.contains(QStringLiteral("LOAD")))
-            std::printf("reading the file alone: %s s\n", qPrintable(o.value(QStringLiteral("LOAD"))));
         oursWire << sink.recebidos().last().segundos;
         idle = o.value(QStringLiteral("IDLE")).toLongLong();
         hwm = std::max(hwm, o.value(QStringLiteral("HWM")).toLongLong());
@@ -227,10 +223,11 @@ int main(int argc, char** argv)
         if (curl.isEmpty())
             continue;
         QProcess c;
-        c.start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-H"),
-                       QStringLiteral("Expect:"), QStringLiteral("-w"), QStringLiteral("%{time_total}"),
-                       QStringLiteral("-F"), QStringLiteral("objArquivo=@%1;type=application/octet-stream").arg(arquivo),
-                       QStringLiteral("http://127.0.0.1:%1/client/xt_upload.php?contador=1&chave=K&gias=1").arg(porta)});
+        c.start(curl,
+                {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-H"),
+                 QStringLiteral("Expect:"), QStringLiteral("-w"), QStringLiteral("%{time_total}"), QStringLiteral("-F"),
+                 QStringLiteral("objArquivo=@%1;type=application/octet-stream").arg(arquivo),
+                 QStringLiteral("http://127.0.0.1:%1/client/xt_upload.php?contador=1&chave=K&gias=1").arg(porta)});
         c.waitForFinished(600000);
         if (c.exitCode() != 0)
             return std::fprintf(stderr, "curl failed with %d\n", c.exitCode()), 1;

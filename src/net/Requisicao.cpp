@@ -36,7 +36,7 @@ bool letraOuDigito(int code)
 QString Requisicao::textoPainel(qsizetype limiteCorpo) const
 {
     QByteArray inicio = (inicioCorpo + conteudo.left(limiteCorpo)).left(limiteCorpo);
-    if (inicio.size() < limiteCorpo)
+    if (inicio.size() < limiteCorpo && conteudoInteiro())
         inicio += fimCorpo.left(limiteCorpo - inicio.size());
     for (char& b : inicio) {
         const auto c = static_cast<unsigned char>(b);
@@ -70,11 +70,14 @@ QString GeraDelimitador(int length, const std::function<double()>& sorteio)
     return texto;
 }
 
+QString erroLeitura(const QString& path, const QString& motivo)
+{
+    return QStringLiteral("Não foi possível ler o arquivo \"%1\": %2").arg(path, motivo);
+}
+
 ConteudoArquivo CarregaArquivo(const QString& path)
 {
-    const auto falha = [&](const QString& motivo) {
-        return ConteudoArquivo{{}, QStringLiteral("Não foi possível ler o arquivo \"%1\": %2").arg(path, motivo)};
-    };
+    const auto falha = [&](const QString& motivo) { return ConteudoArquivo{{}, erroLeitura(path, motivo)}; };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return falha(file.errorString());
@@ -99,12 +102,20 @@ ConteudoArquivo CarregaArquivo(const QString& path)
 Requisicao MontaRequisicao(const QByteArray& conteudo, const UrlParts& url, const QString& fieldName,
                            const QString& fileName, const QString& mimeType, const QString& boundary)
 {
+    return MontaRequisicao(conteudo.size(), conteudo, url, fieldName, fileName, mimeType, boundary);
+}
+
+Requisicao MontaRequisicao(qint64 tamanhoConteudo, const QByteArray& inicioConteudo, const UrlParts& url,
+                           const QString& fieldName, const QString& fileName, const QString& mimeType,
+                           const QString& boundary)
+{
     const QByteArray b = boundary.toLatin1();
     Requisicao r;
+    r.tamanhoConteudo = tamanhoConteudo;
     r.inicioCorpo = "--" + b + crlf + "Content-Disposition: form-data; name=\"" + valorSeguro(fieldName, true) +
                     "\"; filename=\"" + valorSeguro(fileName, true) + "\"" + crlf +
                     "Content-Type: " + valorSeguro(mimeType, false) + crlf + crlf;
-    r.conteudo = conteudo;
+    r.conteudo = inicioConteudo;
     r.fimCorpo = crlf + "--" + b + "--";
     r.cabecalhos = "POST " + valorSeguro(url.Path, false) + "?" + valorSeguro(url.Query, false) + " HTTP/1.0" + crlf +
                    "Host: " + valorSeguro(url.Host, false) + crlf + "Content-Type: multipart/form-data, boundary=" + b +

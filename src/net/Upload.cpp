@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTcpSocket>
 
@@ -142,17 +143,21 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     const auto porta = portaDoEnvio(url.Port, pedido.portaConfiguracao);
     if (const QString* erro = std::get_if<QString>(&porta))
         return recusa(R::PortaInvalida, *erro);
-    // A file that cannot be read is not sent: an empty part would be a delivery of nothing.
-    const ConteudoArquivo conteudo = CarregaArquivo(pedido.arquivo);
-    if (!conteudo.ok())
-        return recusa(R::ArquivoIlegivel, conteudo.erro);
+    // A file that cannot be read is not sent: an empty part would be a delivery of nothing. The
+    // content is read as it is sent, so that a large file is never held whole in memory.
+    cancelar();
+    m_arquivo.setFileName(pedido.arquivo);
+    if (!m_arquivo.open(QIODevice::ReadOnly))
+        return recusa(R::ArquivoIlegivel, erroLeitura(pedido.arquivo, m_arquivo.errorString()));
+    const QByteArray inicioConteudo = m_arquivo.peek(2048);
 
     m_pedido = pedido;
-    m_requisicao = MontaRequisicao(conteudo.bytes, url, pedido.nomeCampo, pedido.nomeArquivo, pedido.tipoMime);
+    m_requisicao = MontaRequisicao(m_arquivo.size(), inicioConteudo, url, pedido.nomeCampo, pedido.nomeArquivo,
+                                   pedido.tipoMime, GeraDelimitador(32));
+    m_modificadoEm = QFileInfo(m_arquivo).lastModified();
     m_entregues = m_escritos = m_totalEnvio = 0;
     m_houveProgresso = false;
     m_resposta.clear();
-    cancelar();
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::connected, this, [this] { m_conectado = true; });
     m_estado = Estado::Conectando;
@@ -192,27 +197,50 @@ void Upload::cancelar()
         m_socket = nullptr;
     }
     m_conectado = false;
+    m_arquivo.close();
 }
 
 // Hands the request to the socket a piece at a time as the socket drains, so that the content is
 // never copied whole into the socket's own buffer.
 void Upload::alimenta()
 {
-    const QByteArray* partes[] = {&m_requisicao.cabecalhos, &m_requisicao.inicioCorpo, &m_requisicao.conteudo,
-                                  &m_requisicao.fimCorpo};
-    while (m_socket && m_socket->bytesToWrite() < filaMaxima && m_entregues < m_requisicao.tamanho()) {
-        qint64 inicio = m_entregues;
-        for (const QByteArray* parte : partes) {
-            if (inicio < parte->size()) {
-                const qint64 n = std::min(pedaco, parte->size() - inicio);
-                if (m_socket->write(parte->constData() + inicio, n) != n)
-                    return;
-                m_entregues += n;
-                break;
-            }
-            inicio -= parte->size();
+    const Requisicao& r = m_requisicao;
+    const qint64 inicioConteudo = r.cabecalhos.size() + r.inicioCorpo.size();
+    const qint64 fimConteudo = inicioConteudo + r.tamanhoConteudo;
+    while (m_socket && m_socket->bytesToWrite() < filaMaxima && m_entregues < r.tamanho()) {
+        QByteArrayView parte;
+        if (m_entregues < r.cabecalhos.size()) {
+            parte = QByteArrayView(r.cabecalhos).sliced(m_entregues);
+        } else if (m_entregues < inicioConteudo) {
+            parte = QByteArrayView(r.inicioCorpo).sliced(m_entregues - r.cabecalhos.size());
+        } else if (m_entregues < fimConteudo) {
+            if (!leProximoPedaco(std::min(pedaco, fimConteudo - m_entregues)))
+                return;
+            parte = m_pedaco;
+        } else {
+            parte = QByteArrayView(r.fimCorpo).sliced(m_entregues - fimConteudo);
         }
+        if (m_socket->write(parte.data(), parte.size()) != parte.size())
+            return;
+        m_entregues += parte.size();
     }
+}
+
+// The next n bytes of the content; a file that can no longer be read ends the upload.
+bool Upload::leProximoPedaco(qint64 n)
+{
+    m_pedaco.resize(n);
+    qint64 lidos = 0;
+    while (lidos < n) {
+        const qint64 r = m_arquivo.read(m_pedaco.data() + lidos, n - lidos);
+        if (r <= 0) {
+            falha(erroLeitura(m_pedido.arquivo, r < 0 ? m_arquivo.errorString()
+                                                      : QStringLiteral("o arquivo ficou menor durante o envio.")));
+            return false;
+        }
+        lidos += r;
+    }
+    return true;
 }
 
 void Upload::aoEscrever(qint64 bytes)
@@ -274,7 +302,7 @@ void Upload::grava(RespostaUpload& resposta)
     e.endereco = m_pedido.endereco;
     e.cabecalhos = m_requisicao.cabecalhos;
     e.resposta = m_resposta;
-    resposta.erroCopia = gravaEntrega(e, m_requisicao.conteudo);
+    resposta.erroCopia = gravaEntregaDeArquivo(e, m_pedido.arquivo, m_requisicao.tamanhoConteudo, m_modificadoEm);
     resposta.pastaCopia = e.pasta;
 }
 

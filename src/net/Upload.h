@@ -4,6 +4,8 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -134,6 +136,7 @@ private:
     void aoErro(QAbstractSocket::SocketError erro);
     void aoFechar();
     void falha(const QString& descricao);
+    bool leProximoPedaco(qint64 n);
     void grava(RespostaUpload& resposta);
 
     OpcoesUpload m_opcoes;
@@ -144,8 +147,11 @@ private:
     Estado m_estado = Estado::Ocioso;
     PedidoUpload m_pedido;
     Requisicao m_requisicao;
-    qint64 m_entregues = 0; // bytes handed to the socket
-    qint64 m_escritos = 0;  // bytes the socket has written out
+    qint64 m_entregues = 0;   // bytes handed to the socket
+    qint64 m_escritos = 0;    // bytes the socket has written out
+    QFile m_arquivo;          // the content, read as it is sent
+    QByteArray m_pedaco;      // the piece being handed to the socket
+    QDateTime m_modificadoEm; // of the file when the upload started
     QByteArray m_resposta;
     QPointer<QTcpSocket> m_socket;
     QTimer m_silencio;

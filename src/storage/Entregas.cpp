@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <functional>
 
 namespace tervalia {
 
@@ -94,27 +96,54 @@ QString primeiraLinhaResposta(const QByteArray& resposta)
     return {};
 }
 
-QString gravaEntrega(Entrega& e, const QByteArray& conteudo)
+namespace {
+QString falhaGravacao(const QString& motivo)
 {
-    e.tamanho = conteudo.size();
-    e.sha256 = QString::fromLatin1(QCryptographicHash::hash(conteudo, QCryptographicHash::Sha256).toHex());
-    e.primeiraLinhaResposta = primeiraLinhaResposta(e.resposta);
-    const auto falha = [](const QString& motivo) {
-        return QStringLiteral("A cópia desta entrega não pôde ser guardada em \"%1\": %2").arg(pastaEntregas(), motivo);
-    };
-    if (!QDir().mkpath(pastaEntregas()))
-        return falha(QStringLiteral("a pasta não pôde ser criada."));
+    return QStringLiteral("A cópia desta entrega não pôde ser guardada em \"%1\": %2").arg(pastaEntregas(), motivo);
+}
 
+// Copies origem to destino in pieces, hashing what it copies; the error text when it fails.
+QString copiaComHash(const QString& origem, const QString& destino, Entrega& e)
+{
+    QFile in(origem);
+    QSaveFile out(destino);
+    if (!in.open(QIODevice::ReadOnly))
+        return in.errorString();
+    if (!out.open(QIODevice::WriteOnly))
+        return out.errorString();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray pedaco(1 << 20, Qt::Uninitialized);
+    e.tamanho = 0;
+    for (qint64 n; (n = in.read(pedaco.data(), pedaco.size())) != 0;) {
+        if (n < 0)
+            return in.errorString();
+        hash.addData(QByteArrayView(pedaco.constData(), n));
+        if (out.write(pedaco.constData(), n) != n)
+            return out.errorString();
+        e.tamanho += n;
+    }
+    e.sha256 = QString::fromLatin1(hash.result().toHex());
+    return out.commit() ? QString() : out.errorString();
+}
+
+// Writes the entry's folder; escreveCopia writes the content's copy to the path given (or
+// leaves it out) and fills size and hash.
+QString gravaCom(Entrega& e, const std::function<QString(const QString& destino, QString& copia)>& escreveCopia)
+{
+    e.primeiraLinhaResposta = primeiraLinhaResposta(e.resposta);
+    if (!QDir().mkpath(pastaEntregas()))
+        return falhaGravacao(QStringLiteral("a pasta não pôde ser criada."));
     QTemporaryDir temp(QDir(pastaEntregas()).filePath(QStringLiteral(".gravando-XXXXXX")));
     if (!temp.isValid())
-        return falha(temp.errorString());
-    const QString copia = nomeCopia(e.arquivo);
+        return falhaGravacao(temp.errorString());
+    QString copia = nomeCopia(e.arquivo);
+    const QString avisoCopia = escreveCopia(temp.filePath(copia), copia);
     const QByteArray dados = QJsonDocument(paraJson(e, copia)).toJson();
     const std::pair<QString, const QByteArray*> arquivos[] = {
-        {copia, &conteudo}, {arquivoRequisicao, &e.cabecalhos}, {arquivoResposta, &e.resposta}, {arquivoDados, &dados}};
+        {arquivoRequisicao, &e.cabecalhos}, {arquivoResposta, &e.resposta}, {arquivoDados, &dados}};
     for (const auto& [nome, bytes] : arquivos) {
         if (const QString erro = escreve(temp.filePath(nome), *bytes); !erro.isEmpty())
-            return falha(erro);
+            return falhaGravacao(erro);
     }
 
     QDir entregas(pastaEntregas());
@@ -122,10 +151,43 @@ QString gravaEntrega(Entrega& e, const QByteArray& conteudo)
     for (int n = 2; entregas.exists(nome); ++n)
         nome = nomePasta(e) + QLatin1Char('-') + QString::number(n);
     if (!entregas.rename(temp.path(), nome))
-        return falha(QStringLiteral("a pasta \"%1\" não pôde ser criada.").arg(nome));
+        return falhaGravacao(QStringLiteral("a pasta \"%1\" não pôde ser criada.").arg(nome));
     temp.setAutoRemove(false);
     e.pasta = entregas.filePath(nome);
-    return {};
+    return avisoCopia;
+}
+} // namespace
+
+QString gravaEntrega(Entrega& e, const QByteArray& conteudo)
+{
+    return gravaCom(e, [&](const QString& destino, QString& copia) {
+        e.tamanho = conteudo.size();
+        e.sha256 = QString::fromLatin1(QCryptographicHash::hash(conteudo, QCryptographicHash::Sha256).toHex());
+        const QString erro = escreve(destino, conteudo);
+        if (erro.isEmpty())
+            return QString();
+        copia.clear();
+        return falhaGravacao(erro);
+    });
+}
+
+QString gravaEntregaDeArquivo(Entrega& e, const QString& origem, qint64 tamanhoEnviado,
+                              const QDateTime& modificadoAoEnviar)
+{
+    return gravaCom(e, [&](const QString& destino, QString& copia) {
+        QString erroCopia = copiaComHash(origem, destino, e);
+        const QFileInfo agora(origem);
+        if (erroCopia.isEmpty() && e.tamanho == tamanhoEnviado && agora.size() == tamanhoEnviado &&
+            agora.lastModified() == modificadoAoEnviar)
+            return QString();
+        if (erroCopia.isEmpty())
+            erroCopia = QStringLiteral("o arquivo foi alterado depois de enviado.");
+        QFile::remove(destino);
+        copia.clear();
+        e.sha256.clear();
+        e.tamanho = tamanhoEnviado;
+        return falhaGravacao(erroCopia);
+    });
 }
 
 QList<Entrega> listaEntregas()

@@ -40,6 +40,11 @@ QString primeiraLinhaResposta(const QByteArray& resposta);
 // computed here. Returns the empty text when written (and sets e.pasta), otherwise what failed,
 // in Portuguese; a failure leaves no partial entry behind.
 QString gravaEntrega(Entrega& e, const QByteArray& conteudo);
+// The same with the content copied from the file at origem, without holding it in memory; size and
+// hash are those of the copy. A file whose size or modification time no longer match those it had
+// when it was sent has changed since: the entry is kept without copy or hash and that is reported.
+QString gravaEntregaDeArquivo(Entrega& e, const QString& origem, qint64 tamanhoEnviado,
+                              const QDateTime& modificadoAoEnviar);
 
 // Every readable entry, oldest first; folders that are not whole entries are skipped.
 QList<Entrega> listaEntregas();
