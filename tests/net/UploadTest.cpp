@@ -125,6 +125,7 @@ private slots:
     void oneAnswerEndsTheUpload();
     void copyFailureDoesNotStopTheDelivery();
     void entriesAreListed();
+    void fileChangedAfterSendingKeepsNoCopy();
 
 private:
     QList<int> m_pausas;
@@ -425,6 +426,34 @@ void UploadTest::entriesAreListed()
     QCOMPARE(lista[1].tamanho, 0);
     QVERIFY(QFile::exists(dir.file(QStringLiteral("entregas/20260305-143000-700123450028/arquivo-entrega.json"))));
     QCOMPARE(primeiraLinhaResposta("HTTP/1.0 500 Erro\r\n\r\n"), QStringLiteral("HTTP/1.0 500 Erro"));
+}
+
+void UploadTest::fileChangedAfterSendingKeepsNoCopy()
+{
+    test::TestProgramDir dir;
+    dir.writeFile(QStringLiteral("vaf.mdb"), "conteudo enviado");
+    const QDateTime enviadoEm = QFileInfo(dir.file(QStringLiteral("vaf.mdb"))).lastModified();
+    Entrega e;
+    e.dataHora = QDateTime::currentDateTime();
+    e.arquivo = QStringLiteral("VAF.GDB");
+    QCOMPARE(gravaEntregaDeArquivo(e, dir.file(QStringLiteral("vaf.mdb")), 16, enviadoEm), QString());
+    QVERIFY(QFile::exists(QDir(e.pasta).filePath(QStringLiteral("VAF.GDB"))));
+
+    dir.writeFile(QStringLiteral("vaf.mdb"), "conteudo trocado");
+    QFile mudado(dir.file(QStringLiteral("vaf.mdb")));
+    QVERIFY(mudado.open(QIODevice::ReadWrite));
+    QVERIFY(mudado.setFileTime(enviadoEm.addSecs(5), QFileDevice::FileModificationTime));
+    mudado.close();
+    Entrega depois = e;
+    const QString erro = gravaEntregaDeArquivo(depois, dir.file(QStringLiteral("vaf.mdb")), 16, enviadoEm);
+    QVERIFY2(erro.endsWith(QStringLiteral("o arquivo foi alterado depois de enviado.")), qPrintable(erro));
+    const QList<Entrega> lista = listaEntregas();
+    QCOMPARE(lista.size(), 2);
+    QCOMPARE(lista[0].sha256,
+             QString::fromLatin1(QCryptographicHash::hash("conteudo enviado", QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(lista[1].sha256, QString()); // what was sent is no longer known
+    QCOMPARE(lista[1].tamanho, 16);
+    QCOMPARE(QDir(lista[1].pasta).entryList(QDir::Files).size(), 3); // no copy
 }
 
 QTEST_GUILESS_MAIN(UploadTest)
