@@ -4,6 +4,7 @@
 #include "net/Windows1252.h"
 #include "platform/Pausa.h"
 #include "storage/Entregas.h"
+#include "storage/ReadWrite.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -78,6 +79,24 @@ bool esperaConexao(QTcpSocket* socket, int limiteMs)
     return vivo && vivo->state() == QAbstractSocket::ConnectedState;
 }
 } // namespace
+
+QString EnderecoUpload(QLatin1StringView caminho, const QString& contador, const QString& chave, const QString& gias)
+{
+    return QStringLiteral("http://") + ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) + u':' +
+           ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta) + u' ' + caminho + u'?' +
+           servidor::queryContador + u'=' + contador + u'&' + servidor::queryChave + u'=' + chave + u'&' +
+           servidor::queryGias + u'=' + gias;
+}
+
+PedidoUpload pedidoUpload(const QString& endereco, const QString& arquivo, const QString& nomeArquivo)
+{
+    PedidoUpload p;
+    p.endereco = endereco;
+    p.portaConfiguracao = ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta);
+    p.arquivo = arquivo;
+    p.nomeArquivo = nomeArquivo;
+    return p;
+}
 
 OpcoesUpload OpcoesUpload::vaf()
 {

@@ -56,6 +56,14 @@ struct PedidoUpload
     QString razaoSocial; // for the copy in entregas/
 };
 
+// The address of an upload page as the delivery windows write it, with host and port read afresh
+// from dipam.ini and the blank before the path: "http://" + host + ":" + port + " " + caminho +
+// "?contador=" + contador + "&chave=" + chave + "&gias=" + gias.
+QString EnderecoUpload(QLatin1StringView caminho, const QString& contador, const QString& chave, const QString& gias);
+// A request for that address, with the settings' port for the fallback and the form field and
+// MIME type the windows show ("objArquivo", "application/octet-stream").
+PedidoUpload pedidoUpload(const QString& endereco, const QString& arquivo, const QString& nomeArquivo);
+
 // How iniciar ended. When mensagem is not empty the window shows it with titulo and the critical
 // icon; ConexaoFalhou has already been told through erroSocket.
 struct InicioUpload

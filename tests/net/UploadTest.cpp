@@ -126,6 +126,7 @@ private slots:
     void copyFailureDoesNotStopTheDelivery();
     void entriesAreListed();
     void fileChangedAfterSendingKeepsNoCopy();
+    void addressFromTheSettings();
 
 private:
     QList<int> m_pausas;
@@ -454,6 +455,34 @@ void UploadTest::fileChangedAfterSendingKeepsNoCopy()
     QCOMPARE(lista[1].sha256, QString()); // what was sent is no longer known
     QCOMPARE(lista[1].tamanho, 16);
     QCOMPARE(QDir(lista[1].pasta).entryList(QDir::Files).size(), 3); // no copy
+}
+
+void UploadTest::addressFromTheSettings()
+{
+    test::TestProgramDir dir;
+    HttpDouble server(true);
+    server.setAnswer("HTTP/1.0 200 OK\r\n\r\nok");
+    dir.writeSettings(QStringLiteral("127.0.0.1"), server.port());
+    const QString endereco =
+        EnderecoUpload(QLatin1StringView("/client/xt_upload.php"), QStringLiteral("123.456.789-00"),
+                       QStringLiteral("K7M2Q9TX"), QStringLiteral("101,102"));
+    QCOMPARE(endereco, QStringLiteral("http://127.0.0.1:%1 /client/xt_upload.php?contador=123.456.789-00&chave=K7M2Q9TX"
+                                      "&gias=101,102")
+                           .arg(server.port()));
+    dir.writeFile(QStringLiteral("vaf.mdb"), "mdb");
+    PedidoUpload p = pedidoUpload(endereco, dir.file(QStringLiteral("vaf.mdb")), QStringLiteral("VAF.GDB"));
+    QCOMPARE(p.portaConfiguracao, server.port());
+    QCOMPARE(p.nomeCampo, QStringLiteral("objArquivo"));
+    QCOMPARE(p.tipoMime, QStringLiteral("application/octet-stream"));
+
+    Upload upload(rapidas());
+    Janela janela(upload);
+    upload.setCertificadoValido(true);
+    QVERIFY(upload.iniciar(p).iniciado());
+    QTRY_VERIFY(janela.resposta);
+    QCOMPARE(server.requests().first().target, QByteArray("/client/xt_upload.php?contador=123.456.789-00&chave=K7M2Q9TX"
+                                                          "&gias=101,102"));
+    QVERIFY(server.requests().first().body.contains("filename=\"VAF.GDB\"\r\n"));
 }
 
 QTEST_GUILESS_MAIN(UploadTest)
