@@ -201,9 +201,10 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     emit requisicaoPronta(m_requisicao.textoPainel());
     pausa(m_opcoes.pausaAntesMs);
     alimenta();
-    m_silencio.start(m_opcoes.limiteSilencioMs);
+    if (m_estado == Estado::Enviando)
+        m_silencio.start(m_opcoes.limiteSilencioMs);
     pausa(m_opcoes.pausaDepoisMs);
-    return recusa(R::Iniciado, {});
+    return recusa(R::Iniciado, {}); // a file that failed to read meanwhile was told through erroSocket
 }
 
 void Upload::cancelar()
