@@ -2,6 +2,7 @@
 
 #include "net/Servidor.h"
 #include "net/Soap.h"
+#include "net/Windows1252.h"
 #include "platform/ProgramDir.h"
 
 #include <QFile>
@@ -135,7 +136,7 @@ QString decodificaArquivo(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString texto = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : texto;
+    return utf8.hasError() ? decodeWindows1252(bytes) : texto;
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "platform/ProgramDir.h"
 #include "RegistroGia.h"
 #include "storage/Database.h"
-#include "storage/Texto1252.h"
+#include "net/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -286,7 +286,7 @@ LeituraGia leDoArquivo(QFile& arquivo, LeitorGia& leitor)
     LinhasDoArquivo linhas(arquivo);
     while (const auto bytes = linhas.proxima()) {
         ++leitura.linhasLidas;
-        const Registro registro = gia::lerRegistro(textoDeWindows1252(*bytes));
+        const Registro registro = gia::lerRegistro(decodeWindows1252(*bytes));
         if (auto falha = leitor.grava(registro, leitura.linhasLidas)) {
             leitura.linha = leitura.linhasLidas;
             leitura.mensagem = *falha;

@@ -2,6 +2,7 @@
 
 #include "net/HttpPost.h"
 #include "net/Servidor.h"
+#include "net/Windows1252.h"
 #include "storage/ReadWrite.h"
 
 #include <QRegularExpression>
@@ -36,7 +37,7 @@ bool allowedInXml(char16_t c)
 }
 
 // The charset of the Content-Type header when it names a known one, then a byte-order mark, then
-// UTF-8; an answer that is not valid UTF-8 is read as Latin-1 rather than losing its accents.
+// UTF-8; an answer that is not valid UTF-8 is read as Windows-1252 rather than losing its accents.
 QString decodeBody(const QByteArray& body, const QByteArray& contentType)
 {
     static const QRegularExpression charsetPattern(QStringLiteral("charset\\s*=\\s*\"?([^\";\\s]+)"),
@@ -53,7 +54,7 @@ QString decodeBody(const QByteArray& body, const QByteArray& contentType)
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(body);
-    return utf8.hasError() ? QString::fromLatin1(body) : text;
+    return utf8.hasError() ? decodeWindows1252(body) : text;
 }
 
 QString serviceAddress(const QString& host, const QString& port)

@@ -1,5 +1,7 @@
 #include "ReadWrite.h"
 
+#include "net/Windows1252.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -27,7 +29,7 @@ QString decode(const QByteArray& bytes)
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
     if (utf8.hasError())
-        return QString::fromLatin1(bytes); // a hand-edited file in the old single-byte code page
+        return decodeWindows1252(bytes); // a hand-edited file in the old single-byte code page
     return text;
 }
 

@@ -246,6 +246,7 @@ void HistoricoTest::marcaVersao_data()
     QTest::newRow("com fim de linha") << QByteArray("1.15.01\r\n") << "1.15.01\r\n";
     QTest::newRow("latin-1") << QByteArray("vers\xe3o 2") << QStringLiteral("versão 2");
     QTest::newRow("utf-8") << QByteArray("vers\xc3\xa3o 2") << QStringLiteral("versão 2");
+    QTest::newRow("windows-1252") << QByteArray("vers\xe3o 2 \x96 \x80") << QStringLiteral("versão 2 – €");
 }
 
 void HistoricoTest::marcaVersao()

@@ -3,7 +3,7 @@
 // record never claims more than its line holds and that characters after the layout never matter.
 
 #include "delivery/RegistroGia.h"
-#include "storage/Texto1252.h"
+#include "net/Windows1252.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -64,7 +64,7 @@ void confere(const QString& linha)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(dados), qsizetype(tamanho));
-    const QString texto = tervalia::textoDeWindows1252(bytes);
+    const QString texto = tervalia::decodeWindows1252(bytes);
     exige(texto.size() == bytes.size());
     for (const QString& linha : texto.split(QLatin1Char('\n')))
         confere(linha.endsWith(QLatin1Char('\r')) ? linha.chopped(1) : linha);

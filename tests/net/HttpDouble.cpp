@@ -1,5 +1,6 @@
 #include "HttpDouble.h"
 
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -33,7 +34,17 @@ bool takeRequest(QByteArray& buffer, HttpDouble::Request& request)
 }
 } // namespace
 
-HttpDouble::HttpDouble()
+bool HttpDouble::listenBelow32768(QTcpServer& server)
+{
+    const int first = 20000 + QRandomGenerator::global()->bounded(12768);
+    for (int i = 0; i < 12768; ++i) {
+        if (server.listen(QHostAddress::LocalHost, quint16(20000 + (first - 20000 + i) % 12768)))
+            return true;
+    }
+    return false;
+}
+
+HttpDouble::HttpDouble(bool portBelow32768)
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
@@ -41,7 +52,7 @@ HttpDouble::HttpDouble()
             serve(socket);
         }
     });
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
+    if (!(portBelow32768 ? listenBelow32768(m_server) : m_server.listen(QHostAddress::LocalHost, 0)))
         throw std::runtime_error("the HTTP test double cannot listen on 127.0.0.1");
 }
 

@@ -27,7 +27,12 @@ public:
         QByteArray body;
     };
 
-    HttpDouble();
+    // The delivery upload reads its port as a 16-bit signed number: with portBelow32768 the double
+    // listens on a free port from 20000 to 32767 instead of one the system picks.
+    explicit HttpDouble(bool portBelow32768 = false);
+
+    // Listens on a free loopback port from 20000 to 32767; false when none could be had.
+    static bool listenBelow32768(QTcpServer& server);
 
     QString port() const { return QString::number(m_server.serverPort()); }
     // The whole answer, status line and headers included, written as is; then the connection

@@ -127,6 +127,8 @@ void SoapExchangeTest::answerComesBackAsText_data()
                                       << QStringLiteral("ação");
     QTest::newRow("latin-1 undeclared keeps accents")
         << HttpDouble::answer("a\xe7\xe3o", "text/html") << QStringLiteral("ação");
+    QTest::newRow("windows-1252 undeclared keeps dashes and the euro")
+        << HttpDouble::answer("a\xe7\xe3o \x96 \x80 \x93x\x94", "text/html") << QStringLiteral("ação – € “x”");
     QTest::newRow("unknown charset read as utf-8")
         << HttpDouble::answer("a\xc3\xa7", "text/xml; charset=x-nada") << QStringLiteral("aç");
     QTest::newRow("error page is an answer")

@@ -201,6 +201,9 @@ void HttpParserTest::readsQuery_data()
     QTest::newRow("encoded slash") << QByteArray("ref=2024%2F2025") << QStringList{"ref"} << QStringList{"2024/2025"};
     QTest::newRow("single-byte code page")
         << QByteArray("nome=S\xe3o") << QStringList{"nome"} << QStringList{QString::fromUtf8("São")};
+    QTest::newRow("Windows-1252 dash, euro and quotes")
+        << QByteArray("nome=Caf\xe9\x96\x80\x93x\x94") << QStringList{"nome"}
+        << QStringList{QString::fromUtf8("Café–€“x”")};
     QTest::newRow("encoded UTF-8") << QByteArray("nome=S%C3%A3o") << QStringList{"nome"}
                                    << QStringList{QString::fromUtf8("São")};
     QTest::newRow("empty query") << QByteArray() << QStringList() << QStringList();

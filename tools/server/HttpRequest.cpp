@@ -1,5 +1,7 @@
 #include "server/HttpRequest.h"
 
+#include "net/Windows1252.h"
+
 #include <QStringDecoder>
 
 namespace tervalia::standin {
@@ -237,11 +239,7 @@ HttpRequestParser::State HttpRequestParser::fail(int status, const QString& reas
 
 QString decodeText(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes);
-    return text;
+    return decodeUtf8OrWindows1252(bytes);
 }
 
 QList<QPair<QString, QString>> parseQuery(QByteArrayView query)

@@ -69,12 +69,12 @@ private:
 };
 
 // Query text split into names and values. "%XX" sequences are decoded; the text is read as UTF-8
-// when it is valid UTF-8, otherwise as Latin-1 (the client writes its values in a single-byte code
-// page without encoding them).
+// when it is valid UTF-8, otherwise as Windows-1252 (the client writes its values in that single-byte
+// code page without encoding them).
 QList<QPair<QString, QString>> parseQuery(QByteArrayView query);
 // Value of the first entry named `name` (exact name first, then any letter case); empty when absent.
 QString queryValue(const QList<QPair<QString, QString>>& query, const QString& name);
-// Bytes read as UTF-8 when valid, otherwise as Latin-1.
+// Bytes read as UTF-8 when valid, otherwise as Windows-1252.
 QString decodeText(QByteArrayView bytes);
 
 } // namespace tervalia::standin

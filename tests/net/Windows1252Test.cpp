@@ -1,12 +1,12 @@
 // Windows-1252 text of files written by Windows programs.
 
-#include "storage/Texto1252.h"
+#include "net/Windows1252.h"
 
 #include <QTest>
 
 using namespace tervalia;
 
-class Texto1252Test : public QObject
+class Windows1252Test : public QObject
 {
     Q_OBJECT
 
@@ -15,7 +15,7 @@ private slots:
     void caracteres();
 };
 
-void Texto1252Test::caracteres_data()
+void Windows1252Test::caracteres_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("esperado");
@@ -30,12 +30,12 @@ void Texto1252Test::caracteres_data()
     QTest::newRow("empty") << QByteArray() << QString();
 }
 
-void Texto1252Test::caracteres()
+void Windows1252Test::caracteres()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, esperado);
-    QCOMPARE(textoDeWindows1252(bytes), esperado);
+    QCOMPARE(decodeWindows1252(bytes), esperado);
 }
 
-QTEST_APPLESS_MAIN(Texto1252Test)
-#include "Texto1252Test.moc"
+QTEST_APPLESS_MAIN(Windows1252Test)
+#include "Windows1252Test.moc"

@@ -1,0 +1,357 @@
+#include "Upload.h"
+
+#include "net/Servidor.h"
+#include "platform/BlockingWait.h"
+#include "net/Windows1252.h"
+#include "platform/Pausa.h"
+#include "storage/Entregas.h"
+#include "storage/ReadWrite.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTcpSocket>
+
+#include <optional>
+#include <variant>
+
+namespace tervalia {
+
+namespace {
+const QString tituloErro = QStringLiteral("ERROR");
+constexpr qint64 pedaco = 1 << 20;        // bytes handed to the socket at a time
+constexpr qint64 filaMaxima = 2 * pedaco; // the socket's own buffer never holds more than this
+
+// The port of the address, or, when it carries none, the settings' port; a port that no address can
+// reach is an error in Portuguese.
+std::variant<quint16, QString> portaDoEnvio(qint32 portaEndereco, const QString& portaConfiguracao)
+{
+    qint64 porta = portaEndereco;
+    if (porta == 0) {
+        const QString texto = portaConfiguracao.trimmed();
+        static const QRegularExpression numero(QStringLiteral("^[+-]?[0-9]{1,10}$"));
+        if (texto.isEmpty())
+            return QStringLiteral("A porta do servidor não está definida em dipam.ini.");
+        if (!numero.match(texto).hasMatch())
+            return QStringLiteral("A porta do servidor em dipam.ini (\"%1\") não é um número.").arg(texto);
+        porta = texto.toLongLong();
+    }
+    if (porta < 1 || porta > 32767)
+        return QStringLiteral("A porta %1 está fora do intervalo aceito (1 a 32767).").arg(porta);
+    return static_cast<quint16>(porta);
+}
+
+QString descricao(QAbstractSocket::SocketError erro, const QString& doSistema)
+{
+    switch (erro) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("O servidor recusou a conexão.");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("O servidor não foi encontrado.");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("O servidor encerrou a conexão antes de responder; a entrega não foi confirmada.");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("O servidor não respondeu dentro do tempo limite.");
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("A rede não está disponível (%1).").arg(doSistema);
+    default:
+        return QStringLiteral("Falha na comunicação com o servidor (%1).").arg(doSistema);
+    }
+}
+
+// The wait for the connection, the one place the upload runs an event loop of its own. It ends on
+// the connect event, on an error or at the time limit; events go on being processed, user input
+// waits. True when connected.
+bool esperaConexao(QTcpSocket* socket, int limiteMs)
+{
+    const QPointer<QTcpSocket> vivo(socket);
+    if (socket->state() != QAbstractSocket::ConnectedState && socket->error() == QAbstractSocket::UnknownSocketError) {
+        // A window closed while the connection is awaited closes once its handler has returned.
+        const BlockingWait espera;
+        QEventLoop loop;
+        QTimer limite;
+        limite.setSingleShot(true);
+        QObject::connect(socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QObject::destroyed, &loop, &QEventLoop::quit);
+        QObject::connect(&limite, &QTimer::timeout, &loop, &QEventLoop::quit);
+        limite.start(limiteMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return vivo && vivo->state() == QAbstractSocket::ConnectedState;
+}
+} // namespace
+
+QString EnderecoUpload(QLatin1StringView caminho, const QString& contador, const QString& chave, const QString& gias)
+{
+    return QStringLiteral("http://") + ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) + u':' +
+           ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta) + u' ' + caminho + u'?' +
+           servidor::queryContador + u'=' + contador + u'&' + servidor::queryChave + u'=' + chave + u'&' +
+           servidor::queryGias + u'=' + gias;
+}
+
+PedidoUpload pedidoUpload(const QString& endereco, const QString& arquivo, const QString& nomeArquivo)
+{
+    PedidoUpload p;
+    p.endereco = endereco;
+    p.portaConfiguracao = ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta);
+    p.arquivo = arquivo;
+    p.nomeArquivo = nomeArquivo;
+    return p;
+}
+
+OpcoesUpload OpcoesUpload::vaf()
+{
+    return {};
+}
+
+OpcoesUpload OpcoesUpload::simplesNacional()
+{
+    OpcoesUpload o;
+    o.pausaAntesMs = 50;
+    o.pausaDepoisMs = 100;
+    o.pausaRespostaMs = 1500;
+    o.reacaoErro = ReacaoErro::FecharJanela;
+    const QString marca = servidor::marcaArquivoInvalido;
+    o.marcasRecusa = {
+        {marca + QStringLiteral("EXTRATO"),
+         QStringLiteral("O arquivo que você enviou (Extrato) não é correto para esta operação, por favor, verifique o "
+                        "manual que está disponível no site.")},
+        {marca + QStringLiteral("RECIBO"),
+         QStringLiteral("O arquivo que você enviou (Recibo) não é correto para esta operação, por favor, verifique o "
+                        "manual que está disponível no site.")},
+        {marca + QStringLiteral("MODIFICADO"),
+         QStringLiteral(
+             "O arquivo que você enviou foi modificado, você deverá fazer o download do arquivo original no "
+             "site PGDAS. Se você decidir imprimir e salvar o resultado da impressão em PDF continuará dando "
+             "erro, a maneira correta para isto é Salvar o arquivo.")},
+    };
+    return o;
+}
+
+Upload::Upload(OpcoesUpload opcoes, QObject* parent) : QObject(parent), m_opcoes(std::move(opcoes))
+{
+    m_silencio.setSingleShot(true);
+    connect(&m_silencio, &QTimer::timeout, this,
+            [this] { falha(descricao(QAbstractSocket::SocketTimeoutError, QString())); });
+}
+
+Upload::~Upload()
+{
+    cancelar();
+}
+
+InicioUpload Upload::recusa(InicioUpload::Resultado resultado, const QString& mensagem)
+{
+    return {resultado, mensagem, mensagem.isEmpty() ? QString() : tituloErro};
+}
+
+InicioUpload Upload::iniciar(const PedidoUpload& pedido)
+{
+    using R = InicioUpload::Resultado;
+    if (!m_certificadoValido || m_conectado || (m_estado != Estado::Ocioso && m_estado != Estado::Falhou))
+        return recusa(R::Ignorado, {});
+    if (pedido.arquivo.isEmpty())
+        return recusa(R::SemArquivo, QStringLiteral("No File Chosen"));
+    UrlParts url;
+    try {
+        url = SplitUrl(pedido.endereco);
+    } catch (const UrlError& e) {
+        return recusa(R::PortaInvalida, e.description());
+    }
+    if (url.Host.isEmpty())
+        return recusa(R::HostInvalido, QStringLiteral("Invalid Host"));
+    const auto porta = portaDoEnvio(url.Port, pedido.portaConfiguracao);
+    if (const QString* erro = std::get_if<QString>(&porta))
+        return recusa(R::PortaInvalida, *erro);
+    // A file that cannot be read is not sent: an empty part would be a delivery of nothing. The
+    // content is read as it is sent, so that a large file is never held whole in memory.
+    cancelar();
+    m_arquivo.setFileName(pedido.arquivo);
+    if (!m_arquivo.open(QIODevice::ReadOnly))
+        return recusa(R::ArquivoIlegivel, erroLeitura(pedido.arquivo, m_arquivo.errorString()));
+    const QByteArray inicioConteudo = m_arquivo.peek(2048);
+
+    m_pedido = pedido;
+    m_requisicao = MontaRequisicao(m_arquivo.size(), inicioConteudo, url, pedido.nomeCampo, pedido.nomeArquivo,
+                                   pedido.tipoMime, GeraDelimitador(32));
+    m_modificadoEm = QFileInfo(m_arquivo).lastModified();
+    m_entregues = m_escritos = m_totalEnvio = 0;
+    m_houveProgresso = false;
+    m_resposta.clear();
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::connected, this, [this] { m_conectado = true; });
+    m_estado = Estado::Conectando;
+    m_socket->connectToHost(url.Host, std::get<quint16>(porta));
+
+    const QPointer<Upload> vivo(this);
+    const bool ligado = esperaConexao(m_socket, m_opcoes.limiteConexaoMs);
+    if (!vivo)
+        return recusa(R::Abandonado, {});
+    if (!ligado) {
+        const auto erro = m_socket->error() == QAbstractSocket::UnknownSocketError ? QAbstractSocket::SocketTimeoutError
+                                                                                   : m_socket->error();
+        falha(descricao(erro, m_socket->errorString()));
+        return recusa(R::ConexaoFalhou, {});
+    }
+
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &Upload::aoEscrever);
+    connect(m_socket, &QTcpSocket::readyRead, this, &Upload::aoReceber);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &Upload::aoErro);
+    connect(m_socket, &QTcpSocket::disconnected, this, &Upload::aoFechar);
+    m_estado = Estado::Enviando;
+    emit requisicaoPronta(m_requisicao.textoPainel());
+    pausa(m_opcoes.pausaAntesMs);
+    alimenta();
+    if (m_estado == Estado::Enviando)
+        m_silencio.start(m_opcoes.limiteSilencioMs);
+    pausa(m_opcoes.pausaDepoisMs);
+    return recusa(R::Iniciado, {}); // a file that failed to read meanwhile was told through erroSocket
+}
+
+void Upload::cancelar()
+{
+    m_silencio.stop();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    m_conectado = false;
+    m_arquivo.close();
+}
+
+// Hands the request to the socket a piece at a time as the socket drains, so that the content is
+// never copied whole into the socket's own buffer.
+void Upload::alimenta()
+{
+    const Requisicao& r = m_requisicao;
+    const qint64 inicioConteudo = r.cabecalhos.size() + r.inicioCorpo.size();
+    const qint64 fimConteudo = inicioConteudo + r.tamanhoConteudo;
+    while (m_socket && m_socket->bytesToWrite() < filaMaxima && m_entregues < r.tamanho()) {
+        QByteArrayView parte;
+        if (m_entregues < r.cabecalhos.size()) {
+            parte = QByteArrayView(r.cabecalhos).sliced(m_entregues);
+        } else if (m_entregues < inicioConteudo) {
+            parte = QByteArrayView(r.inicioCorpo).sliced(m_entregues - r.cabecalhos.size());
+        } else if (m_entregues < fimConteudo) {
+            if (!leProximoPedaco(std::min(pedaco, fimConteudo - m_entregues)))
+                return;
+            parte = m_pedaco;
+        } else {
+            parte = QByteArrayView(r.fimCorpo).sliced(m_entregues - fimConteudo);
+        }
+        if (m_socket->write(parte.data(), parte.size()) != parte.size())
+            return;
+        m_entregues += parte.size();
+    }
+}
+
+// The next n bytes of the content; a file that can no longer be read ends the upload.
+bool Upload::leProximoPedaco(qint64 n)
+{
+    m_pedaco.resize(n);
+    qint64 lidos = 0;
+    while (lidos < n) {
+        const qint64 r = m_arquivo.read(m_pedaco.data() + lidos, n - lidos);
+        if (r <= 0) {
+            falha(erroLeitura(m_pedido.arquivo, r < 0 ? m_arquivo.errorString()
+                                                      : QStringLiteral("o arquivo ficou menor durante o envio.")));
+            return false;
+        }
+        lidos += r;
+    }
+    return true;
+}
+
+void Upload::aoEscrever(qint64 bytes)
+{
+    if (m_estado != Estado::Enviando)
+        return;
+    m_escritos += bytes;
+    m_silencio.start(m_opcoes.limiteSilencioMs);
+    const qint64 restante = m_requisicao.tamanho() - m_escritos;
+    if (!m_houveProgresso) {
+        m_houveProgresso = true;
+        m_totalEnvio = restante;
+    }
+    if (const auto percentual = percentualEnvio(m_totalEnvio, restante))
+        emit progresso(textoProgresso(*percentual), *percentual);
+    if (restante > 0) {
+        alimenta();
+        return;
+    }
+    m_estado = Estado::Enviado;
+    m_conectado = false;
+    emit envioConcluido(QStringLiteral("Aguarde, carregando informações"));
+}
+
+void Upload::aoReceber()
+{
+    if (m_estado != Estado::Enviando && m_estado != Estado::Enviado) {
+        if (m_socket)
+            m_socket->readAll(); // after the answer: dropped
+        return;
+    }
+    m_estado = Estado::Respondido;
+    m_silencio.stop();
+    m_resposta = m_socket->readAll();
+    RespostaUpload resposta;
+    resposta.texto = decodeUtf8OrWindows1252(m_resposta);
+    const QPointer<Upload> vivo(this);
+    emit dadosRecebidos(resposta.texto);
+    if (!vivo)
+        return;
+    pausa(m_opcoes.pausaRespostaMs);
+    for (const OpcoesUpload::Marca& m : std::as_const(m_opcoes.marcasRecusa)) {
+        if (resposta.texto.contains(m.marca))
+            resposta.mensagensRecusa.append(m.mensagem);
+    }
+    grava(resposta);
+    cancelar();
+    emit respostaConcluida(resposta);
+}
+
+void Upload::grava(RespostaUpload& resposta)
+{
+    Entrega e;
+    e.dataHora = QDateTime::currentDateTime();
+    e.ie = m_pedido.ie;
+    e.razaoSocial = m_pedido.razaoSocial;
+    e.arquivo = m_pedido.nomeArquivo;
+    e.origem = m_pedido.arquivo;
+    e.endereco = m_pedido.endereco;
+    e.cabecalhos = m_requisicao.cabecalhos;
+    e.resposta = m_resposta;
+    resposta.erroCopia = gravaEntregaDeArquivo(e, m_pedido.arquivo, m_requisicao.tamanhoConteudo, m_modificadoEm);
+    resposta.pastaCopia = e.pasta;
+}
+
+void Upload::aoErro(QAbstractSocket::SocketError erro)
+{
+    if (m_estado == Estado::Enviando || m_estado == Estado::Enviado)
+        falha(descricao(erro, m_socket ? m_socket->errorString() : QString()));
+}
+
+// A close before any answer leaves the delivery unconfirmed: the user is told, not left waiting.
+void Upload::aoFechar()
+{
+    m_conectado = false;
+    falha(descricao(QAbstractSocket::RemoteHostClosedError, QString()));
+}
+
+void Upload::falha(const QString& texto)
+{
+    if (m_estado == Estado::Falhou || m_estado == Estado::Respondido)
+        return;
+    m_estado = Estado::Falhou;
+    cancelar();
+    const QPointer<Upload> vivo(this);
+    emit erroSocket(texto);
+    if (vivo)
+        emit fechado();
+}
+
+} // namespace tervalia
