@@ -1,0 +1,114 @@
+#include "delivery/frmEntregas.h"
+#include "platform/Browser.h"
+#include "storage/Entregas.h"
+#include "support/GuiTest.h"
+#include "support/TestProgramDir.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+using namespace tervalia;
+using test::child;
+
+namespace {
+Entrega entrega(const QString& ie, const QString& razao, const QDateTime& quando, const QString& arquivo)
+{
+    Entrega e;
+    e.dataHora = quando;
+    e.ie = ie;
+    e.razaoSocial = razao;
+    e.arquivo = arquivo;
+    e.origem = QStringLiteral("/home/contador/") + arquivo;
+    e.endereco = QStringLiteral("http://127.0.0.1:8080 /client/xt_upload_simples.php?contador=1&chave=2&gias=");
+    e.cabecalhos = "POST /client/xt_upload_simples.php?contador=1&chave=2&gias= HTTP/1.0\r\n";
+    e.resposta = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nENTREGA RECEBIDA - PROTOCOLO 2026000004\r\n";
+    return e;
+}
+
+QString celula(QTableWidget* grid, int linha, int coluna)
+{
+    return grid->item(linha, coluna) ? grid->item(linha, coluna)->text() : QString();
+}
+} // namespace
+
+// The list an accountant uses to prove what was sent: order, contents and the folder it opens.
+class EntregasJanelaTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<test::TestProgramDir>();
+        test::startGuiTest();
+    }
+    void cleanup()
+    {
+        test::finishGuiTest();
+        m_dir.reset();
+    }
+
+    void newestFirstWithWhatWasSent()
+    {
+        const QDateTime base(QDate(2026, 3, 5), QTime(14, 30));
+        Entrega antiga = entrega(QStringLiteral("7001234500028"), QStringLiteral("Mercearia Boa Vista Ltda"), base,
+                                 QStringLiteral("VAF.GDB"));
+        Entrega nova = entrega(QStringLiteral("7025551230008"), QStringLiteral("Restaurante Sabor de Minas ME"),
+                               base.addDays(2), QStringLiteral("Declaração.pdf"));
+        QVERIFY(gravaEntrega(antiga, QByteArrayLiteral("abc")).isEmpty());
+        QVERIFY(gravaEntrega(nova, QByteArray(2048, 'x')).isEmpty());
+
+        frmEntregas* janela = frmEntregas::abrir();
+        QCOMPARE(janela->windowTitle(), QStringLiteral("Entregas realizadas neste computador"));
+        auto* grid = child<QTableWidget>(janela, "GridEntregas");
+        QCOMPARE(grid->rowCount(), 2);
+        QCOMPARE(celula(grid, 0, frmEntregas::ColIe), QStringLiteral("7025551230008"));
+        QCOMPARE(celula(grid, 0, frmEntregas::ColArquivo), QStringLiteral("Declaração.pdf"));
+        QCOMPARE(celula(grid, 0, frmEntregas::ColData), QStringLiteral("07/03/2026 14:30:00"));
+        QCOMPARE(celula(grid, 1, frmEntregas::ColRazaoSocial), QStringLiteral("Mercearia Boa Vista Ltda"));
+        QCOMPARE(celula(grid, 1, frmEntregas::ColSha256),
+                 QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+        QCOMPARE(celula(grid, 1, frmEntregas::ColTamanho), QStringLiteral("3 bytes"));
+        QCOMPARE(celula(grid, 1, frmEntregas::ColResposta), QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO 2026000004"));
+        QVERIFY(grid->item(0, frmEntregas::ColIe)->data(Qt::AccessibleTextRole).toString().startsWith(u"IE: "));
+        QVERIFY(!child<QLabel>(janela, "lblVazio")->isVisible());
+
+        // The newest is selected; the second row opens its own folder.
+        grid->selectRow(1);
+        QTest::mouseClick(child<QPushButton>(janela, "cmdAbrirPasta"), Qt::LeftButton);
+        QCOMPARE(Browser::takeOpened(), QStringList{QUrl::fromLocalFile(antiga.pasta).toString()});
+    }
+
+    void emptyListSaysSo()
+    {
+        frmEntregas* janela = frmEntregas::abrir();
+        QVERIFY(child<QLabel>(janela, "lblVazio")->isVisible());
+        QVERIFY(!child<QPushButton>(janela, "cmdAbrirPasta")->isEnabled());
+    }
+
+    void aFolderRemovedMeanwhileIsReported()
+    {
+        Entrega e = entrega(QStringLiteral("7001234500028"), QStringLiteral("Mercearia"), QDateTime::currentDateTime(),
+                            QStringLiteral("VAF.GDB"));
+        QVERIFY(gravaEntrega(e, QByteArrayLiteral("abc")).isEmpty());
+        frmEntregas* janela = frmEntregas::abrir();
+        QVERIFY(QDir(e.pasta).removeRecursively());
+        QTest::mouseClick(child<QPushButton>(janela, "cmdAbrirPasta"), Qt::LeftButton);
+        const auto shown = test::takeMessages();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("A pasta desta entrega não existe mais")));
+        QVERIFY(Browser::takeOpened().isEmpty());
+    }
+
+private:
+    std::unique_ptr<test::TestProgramDir> m_dir;
+};
+
+QTEST_MAIN(EntregasJanelaTest)
+#include "EntregasJanelaTest.moc"
