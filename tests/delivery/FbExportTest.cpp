@@ -27,6 +27,7 @@ private slots:
     void values_data();
     void values();
     void lockDirectoryOfItsOwn();
+    void accentedFolderWithoutUtf8Locale();
 
 private:
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
@@ -175,6 +176,20 @@ void FbExportTest::lockDirectoryOfItsOwn()
     qputenv("TMPDIR", oldTmp);
     QCOMPARE(rc, 0);
     QVERIFY(QFileInfo(QDir(tmp.path()).filePath(QStringLiteral("tervalia-fb-%1").arg(getuid()))).isDir());
+}
+
+void FbExportTest::accentedFolderWithoutUtf8Locale()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("Documentos de João")));
+    const QString gdb = path(QStringLiteral("Documentos de João/Vaf Ç.gdb"));
+    QVERIFY(QFile::copy(m_gdb, gdb));
+    const QByteArray oldLocale = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "C");
+    QString err;
+    const int rc = runFbExport({"-D", gdb, "-Si", "-V", "UF", "-F", path("Documentos de João/saída.txt")}, &err);
+    qputenv("LC_ALL", oldLocale);
+    QVERIFY2(rc == 0, qPrintable(err));
+    QCOMPARE(fileContent(path(QStringLiteral("Documentos de João/saída.txt"))).count("\r\n"), 3);
 }
 
 QTEST_GUILESS_MAIN(FbExportTest)

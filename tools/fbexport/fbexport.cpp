@@ -8,10 +8,12 @@
 
 #include <ibase.h>
 
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -119,6 +121,14 @@ void setLockDirectory()
         dir = pattern;
     }
     setenv("FIREBIRD_LOCK", dir.c_str(), 1);
+}
+
+// The engine converts file names with the C library's character set; the default "C" locale knows
+// only ASCII and would refuse a folder such as "João".
+void useUtf8Locale()
+{
+    if (!std::setlocale(LC_CTYPE, "") || !std::strstr(nl_langinfo(CODESET), "UTF-8"))
+        std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
 unsigned readU16(const unsigned char* p)
@@ -265,6 +275,10 @@ void Exporter::attach()
 {
     std::string dpb;
     dpb += char(isc_dpb_version1);
+    // The path arrives as the system gives it (UTF-8); without this tag the engine would read it in
+    // the connection's character set and refuse accented folder names.
+    dpb += char(isc_dpb_utf8_filename);
+    dpb += char(0);
     const auto add = [&dpb](char tag, const std::string& value) {
         dpb += tag;
         dpb += char(value.size());
@@ -526,6 +540,7 @@ void Exporter::run()
 int main(int argc, char** argv)
 {
     try {
+        useUtf8Locale();
         setLockDirectory();
         const Options options = parseOptions(argc, argv);
         if (options.help) {
