@@ -217,6 +217,9 @@ void Conversao::prepara()
     if (!QFileInfo(m_gdb).isFile())
         throw FalhaConversao(QStringLiteral("O arquivo %1 não foi encontrado.").arg(nativePath(m_gdb)));
     m_copia = QDir(m_temp).filePath(QStringLiteral("vaf_copia.gdb"));
+    // A file picked from temp/ itself must not be replaced by its own copy.
+    if (QFileInfo(m_gdb).canonicalFilePath() == QFileInfo(m_copia).canonicalFilePath())
+        m_copia = QDir(m_temp).filePath(QStringLiteral("vaf_copia_2.gdb"));
     copiaArquivo(
         m_gdb, m_copia,
         QStringLiteral("Não foi possível copiar o arquivo %1 para a pasta temporária.").arg(nativePath(m_gdb)));

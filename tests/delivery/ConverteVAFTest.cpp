@@ -50,6 +50,7 @@ private slots:
     void values_data();
     void values();
     void failingStatementFailsAlone();
+    void fileInsideTempKept();
     void failures_data();
     void failures();
     void documentList_data();
@@ -74,6 +75,7 @@ void ConverteVAFTest::initTestCase()
     QVERIFY(m_user.isValid());
     QCOMPARE(geraVafGdb(user(QStringLiteral("VAF.GDB")), {QStringLiteral("-n"), QStringLiteral("20000")}), QString());
     QCOMPARE(geraVafGdb(user(QStringLiteral("ANTIGO.GDB")), {QStringLiteral("--ods11")}), QString());
+    QCOMPARE(geraVafGdb(user(QStringLiteral("PEQUENO.GDB"))), QString());
     QCOMPARE(
         geraVafGdb(user(QStringLiteral("SEMESTOQUE.GDB")), {QStringLiteral("--sem-tabela"), QStringLiteral("ESTOQUE")}),
         QString());
@@ -291,6 +293,23 @@ void ConverteVAFTest::failingStatementFailsAlone()
         const ResultadoCarga missing =
             CarregaExportacao(vaf, QStringLiteral("UF"), dir.file(QStringLiteral("temp/x.txt")));
         QVERIFY(missing.erro.contains(QStringLiteral("Não foi possível ler o arquivo de exportação")));
+    }
+    setProgramDir(m_prog->path());
+}
+
+void ConverteVAFTest::fileInsideTempKept()
+{
+    {
+        TestProgramDir dir;
+        dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+        dir.installFromDist(QStringLiteral("fbexport"));
+        const QString inTemp = dir.file(QStringLiteral("temp/vaf_copia.gdb"));
+        QVERIFY(QFile::copy(user(QStringLiteral("PEQUENO.GDB")), inTemp));
+        const QByteArray before = sha(inTemp);
+        const ResultadoConversao r = ConverteVAF(inTemp);
+        QVERIFY2(r.ok, qPrintable(r.erro));
+        QCOMPARE(sha(inTemp), before);
+        QCOMPARE(ListaDocumentosVAF(QStringLiteral("7019876540034")).size(), 2);
     }
     setProgramDir(m_prog->path());
 }
