@@ -91,7 +91,11 @@ public:
                     .arg(m_tabela));
         const int codigo = m_process.exitCode();
         if (codigo == fbexport::FormatoAntigo)
-            throw FalhaConversao(mensagem, codigo);
+            throw FalhaConversao(mensagem.isEmpty() ? QStringLiteral("O arquivo foi gravado por uma versão antiga do "
+                                                                     "Firebird. Abra-o uma vez no programa VAF-MG "
+                                                                     "atualizado e selecione-o novamente.")
+                                                    : mensagem,
+                                 codigo);
         if (codigo != fbexport::Ok)
             throw FalhaConversao(QStringLiteral("Não foi possível exportar a tabela %1 (o programa de exportação "
                                                 "terminou com o código %2).\n%3")
@@ -240,6 +244,13 @@ void Conversao::prepara()
     } catch (const DatabaseError& e) {
         throw FalhaConversao(QStringLiteral("Não foi possível abrir o banco de dados vaf.db.\n") + e.description());
     }
+    try {
+        // vaf.db is rebuilt from the GDB at every selection: waiting for the disk at each commit
+        // would only hold up the exports waiting to be started.
+        m_vaf->exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    } catch (const DatabaseError& e) {
+        throw FalhaConversao(QStringLiteral("Não foi possível abrir o banco de dados vaf.db.\n") + e.description());
+    }
     const QFileInfo ferramenta(programFile(QStringLiteral("fbexport")));
     if (!ferramenta.isFile() || !ferramenta.isExecutable())
         throw FalhaConversao(QStringLiteral("O programa de exportação fbexport não foi encontrado na pasta do "
@@ -353,6 +364,8 @@ ResultadoCarga CarregaExportacao(Connection& vaf, const QString& tabela, const Q
     }
     const QString texto = decodificaWindows1252(file.readAll());
     file.close();
+    if (pulso)
+        pulso();
     try {
         vaf.begin();
         QSqlQuery query(vaf.database());
@@ -372,6 +385,8 @@ ResultadoCarga CarregaExportacao(Connection& vaf, const QString& tabela, const Q
                 pulso();
         }
         query.finish();
+        if (pulso)
+            pulso();
         vaf.commit();
     } catch (const DatabaseError& e) {
         vaf.rollback();
