@@ -71,6 +71,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QString rows = QStringLiteral("200000");
     int repeats = 2;
+    // BENCH_VERBOSE=1 prints when the conversion reaches each step.
+    const bool verbose = qEnvironmentVariableIntValue("BENCH_VERBOSE") != 0;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("-n"))
@@ -137,8 +139,16 @@ int main(int argc, char** argv)
     qint64 calls = 0;
     qsizetype documents = 0;
     const double c = best(repeats, [&] {
-        const ResultadoConversao r = ConverteVAF(gdb, [&calls](const ProgressoConversao&) {
+        QElapsedTimer clock;
+        clock.start();
+        QString last;
+        const ResultadoConversao r = ConverteVAF(gdb, [&](const ProgressoConversao& p) {
             ++calls;
+            if (verbose && p.ocorrencia != last) {
+                QTextStream(stderr) << QString::number(clock.nsecsElapsed() / 1e6, 'f', 1) << " ms " << p.ocorrencia
+                                    << Qt::endl;
+                last = p.ocorrencia;
+            }
             QCoreApplication::processEvents();
         });
         if (!r.ok)

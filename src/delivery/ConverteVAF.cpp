@@ -3,14 +3,11 @@
 #include "FbExportStatus.h"
 #include "platform/ProgramDir.h"
 #include "storage/Database.h"
-#include "Windows1252.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <memory>
 #include <stdexcept>
@@ -19,7 +16,6 @@ namespace tervalia {
 
 namespace {
 constexpr int maxRecusadosGuardados = 100;
-constexpr int linhasPorPulso = 2000;
 
 // A failure that ends the conversion with a message for the user.
 struct FalhaConversao : std::runtime_error
@@ -350,50 +346,6 @@ const QStringList& tabelasVAF()
                        "TIPOCONTRIBUINTE,TIPOOPERACAO,TIPORECOLHIMENTO,TRANSMISSAO,UF,VAF")
             .split(QLatin1Char(','));
     return tabelas;
-}
-
-ResultadoCarga CarregaExportacao(Connection& vaf, const QString& tabela, const QString& arquivo,
-                                 const std::function<void()>& pulso)
-{
-    ResultadoCarga resultado;
-    QFile file(arquivo);
-    if (!file.open(QIODevice::ReadOnly)) {
-        resultado.erro = QStringLiteral("Não foi possível ler o arquivo de exportação %1.\n%2")
-                             .arg(QDir::toNativeSeparators(arquivo), file.errorString());
-        return resultado;
-    }
-    const QString texto = decodificaWindows1252(file.readAll());
-    file.close();
-    if (pulso)
-        pulso();
-    try {
-        vaf.begin();
-        QSqlQuery query(vaf.database());
-        query.setForwardOnly(true);
-        int linha = 0;
-        for (const QStringView line : QStringView(texto).split(u"\r\n")) {
-            ++linha;
-            const QStringView comando = line.trimmed();
-            if (comando.isEmpty())
-                continue;
-            if (query.exec(comando.toString())) {
-                ++resultado.executados;
-            } else if (++resultado.recusados <= maxRecusadosGuardados) {
-                resultado.primeirosRecusados.append({tabela, linha, query.lastError().text()});
-            }
-            if (pulso && linha % linhasPorPulso == 0)
-                pulso();
-        }
-        query.finish();
-        if (pulso)
-            pulso();
-        vaf.commit();
-    } catch (const DatabaseError& e) {
-        vaf.rollback();
-        resultado.erro = QStringLiteral("Não foi possível gravar a tabela %1 no banco de dados vaf.db.\n%2")
-                             .arg(tabela, e.description());
-    }
-    return resultado;
 }
 
 ResultadoConversao ConverteVAF(const QString& gdbPath, const ProgressoCallback& progresso)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CargaExportacao.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -7,8 +9,6 @@
 #include <functional>
 
 namespace tervalia {
-
-class Connection;
 
 // The VAF-MG tables copied from VAF.GDB into vaf.db, in the order they are copied.
 const QStringList& tabelasVAF();
@@ -23,22 +23,6 @@ struct ProgressoConversao
 };
 using ProgressoCallback = std::function<void(const ProgressoConversao&)>;
 
-// A statement of an export file that failed; it was skipped and the others of the file stayed.
-struct ComandoRecusado
-{
-    QString tabela;
-    int linha = 0;
-    QString erro;
-};
-
-struct ResultadoCarga
-{
-    QString erro; // empty when the file was loaded (even with refused statements)
-    int executados = 0;
-    int recusados = 0;
-    QList<ComandoRecusado> primeirosRecusados; // at most 100
-};
-
 struct ResultadoConversao
 {
     bool ok = false;
@@ -49,11 +33,6 @@ struct ResultadoConversao
     int comandosRecusados = 0;
     QList<ComandoRecusado> primeirosRecusados; // at most 100
 };
-
-// Executes every non-empty line of an export file (Windows-1252, CR LF) as one statement on vaf, all
-// in one transaction. A failing statement fails alone. pulso, when given, is called now and then.
-ResultadoCarga CarregaExportacao(Connection& vaf, const QString& tabela, const QString& arquivo,
-                                 const std::function<void()>& pulso = {});
 
 // Rebuilds vaf.db in the program directory from the Firebird file at gdbPath: copies the file into
 // temp/ (the user's file is never opened by the engine), copies the template vaf_limpo.db to vaf.db,

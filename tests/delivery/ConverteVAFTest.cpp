@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace tervalia;
@@ -270,26 +271,39 @@ void ConverteVAFTest::failingStatementFailsAlone()
         TestProgramDir dir;
         QVERIFY(QFile::copy(QStringLiteral(TERVALIA_DIST_DIR "/vaf_limpo.db"), dir.file(QStringLiteral("vaf.db"))));
         QFile::setPermissions(dir.file(QStringLiteral("vaf.db")), QFile::ReadOwner | QFile::WriteOwner);
-        dir.writeFile(QStringLiteral("temp/exportUF.txt"), "INSERT INTO UF VALUES ('MG','Minas Gerais',31);\r\n"
-                                                           "\r\n"
-                                                           "   \r\n"
-                                                           "INSERT INTO UF VALUES ('MG','repetida',1);\r\n"
-                                                           "INSERT INTO NAOHA VALUES (1);\r\n"
-                                                           "  INSERT INTO UF VALUES ('SP','S\xe3o Paulo',35);  \r\n");
+        // Lines as the tool writes them, with broken and refused ones among them.
+        const QByteArray head = "INSERT INTO \"UF\" (\"UF\",\"NOME\",\"CODIGOIBGE\") VALUES (";
+        dir.writeFile(QStringLiteral("temp/exportUF.txt"),
+                      head +
+                          "'MG','Minas Gerais',31);\r\n"
+                          "\r\n"
+                          "   \r\n" +
+                          head +
+                          "'MG','repetida',1);\r\n"
+                          "INSERT INTO NAOHA VALUES (1);\r\n"
+                          "  " +
+                          head + "'SP','S\xe3o Paulo',35);  \r\n" + head + "'PA','Par\xe1',15);\r\n" + head +
+                          "'AM','x);\r\n" + head + "'),('AC','Acre',12);\r\n" + head +
+                          "'ES','Esp\xedrito Santo',32);\r\n" +
+                          "INSERT INTO UF VALUES ('RS','Rio Grande do Sul',43);\r\n");
         Connection vaf(QStringLiteral("vaf.db"));
         const ResultadoCarga r =
             CarregaExportacao(vaf, QStringLiteral("UF"), dir.file(QStringLiteral("temp/exportUF.txt")));
         QCOMPARE(r.erro, QString());
-        QCOMPARE(r.executados, 2);
-        QCOMPARE(r.recusados, 2);
-        QCOMPARE(r.primeirosRecusados.size(), 2);
-        QCOMPARE(r.primeirosRecusados[0].linha, 4);
-        QCOMPARE(r.primeirosRecusados[1].linha, 5);
+        QCOMPARE(r.executados, 5);
+        QCOMPARE(r.recusados, 4);
+        QList<int> refused;
+        for (const ComandoRecusado& c : r.primeirosRecusados)
+            refused << c.linha;
+        std::sort(refused.begin(), refused.end());
+        QCOMPARE(refused, QList<int>({4, 5, 8, 9}));
         QSqlQuery q = vaf.exec(QStringLiteral("select UF, NOME from UF order by UF"));
         QStringList rows;
         while (q.next())
             rows << q.value(0).toString() + QLatin1Char('=') + q.value(1).toString();
-        QCOMPARE(rows, QStringList({"MG=Minas Gerais", QString::fromUtf8("SP=São Paulo")}));
+        QCOMPARE(rows,
+                 QStringList({QString::fromUtf8("ES=Espírito Santo"), "MG=Minas Gerais", QString::fromUtf8("PA=Pará"),
+                              "RS=Rio Grande do Sul", QString::fromUtf8("SP=São Paulo")}));
         const ResultadoCarga missing =
             CarregaExportacao(vaf, QStringLiteral("UF"), dir.file(QStringLiteral("temp/x.txt")));
         QVERIFY(missing.erro.contains(QStringLiteral("Não foi possível ler o arquivo de exportação")));
