@@ -197,6 +197,8 @@ void ConverteVAFTest::values_data()
     p("numeric 15 digits", 2, "VALORNUMERICO", "9999999999999.99");
     p("decimal 18 digits", 2, "VALORDECIMAL", "99999999999999.9999");
     p("decimal keeps zeros", 3, "VALORDECIMAL", "1.0000");
+    p("decimal most negative", 12, "VALORDECIMAL", "-922337203685477.5808");
+    p("numeric most negative", 12, "VALORNUMERICO", "-9999999999999.99");
     p("date min", 1, "DATA", "0001-01-01");
     p("date max", 2, "DATA", "9999-12-31");
     p("time fraction", 2, "HORA", "23:59:59.9999");

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 using namespace tervalia;
 using namespace tervalia::test;
 
@@ -89,6 +91,8 @@ void FbExportTest::errors_data()
     QTest::newRow("ODS 11") << QStringList{"-D", path("ANTIGO.GDB"), "-Si", "-V", "UF", "-F", out}
                             << int(fbexport::FormatoAntigo)
                             << QStringList{"versão antiga do Firebird", "ODS 11", "VAF-MG", "gbak"};
+    QTest::newRow("output over the database") << QStringList{"-D", gdb, "-Si", "-V", "UF", "-F", gdb}
+                                              << int(fbexport::Uso) << QStringList{"não pode ser o próprio banco"};
     QTest::newRow("output not writable") << QStringList{"-D", gdb, "-Si", "-V", "UF", "-F", path("nao/ha/saida.txt")}
                                          << int(fbexport::ErroSaida) << QStringList{"arquivo de saída"};
 }
@@ -105,6 +109,7 @@ void FbExportTest::errors()
         QVERIFY2(err.contains(part), qPrintable(err));
     QVERIFY(!err.contains(QLatin1String("empresa")));
     QVERIFY(!QFile::exists(path(QStringLiteral("saida.txt"))));
+    QVERIFY(QFileInfo(m_gdb).size() > 8192);
 }
 
 void FbExportTest::help()
@@ -120,7 +125,7 @@ void FbExportTest::linesOnePerRowWithCrLf()
     const QByteArray text = exportTable(QStringLiteral("PARAMETROS"));
     QVERIFY(text.endsWith("\r\n"));
     const QList<QByteArray> lines = text.chopped(2).split('\n');
-    QCOMPARE(lines.size(), 11);
+    QCOMPARE(lines.size(), 12);
     for (const QByteArray& line : lines) {
         QVERIFY(line.endsWith("\r") || &line == &lines.last());
         QVERIFY(line.startsWith("INSERT INTO \"PARAMETROS\" (\"PARAMETRO_ID\",\"NOME\","));
@@ -129,11 +134,12 @@ void FbExportTest::linesOnePerRowWithCrLf()
     QCOMPARE(exportTable(QStringLiteral("UF")).count("\r\n"), 3);
 }
 
-// Pieces of the lines as written: exact decimals, no exponent, Windows-1252 text, hex for the rest.
+// Pieces of the line of one row (found by its key) as written: exact decimals, no exponent,
+// Windows-1252 text, hex for the rest.
 void FbExportTest::values_data()
 {
     QTest::addColumn<QString>("table");
-    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("key"); // first column of the row
     QTest::addColumn<QByteArray>("piece");
     QTest::newRow("scaled negative") << "PARAMETROS" << 1 << QByteArray(",'-0.05','-0.0001',-2.5,-0.1,");
     QTest::newRow("bigint extremes") << "PARAMETROS" << 1 << QByteArray(",-32768,-2147483648,-9223372036854775808,");
@@ -151,6 +157,8 @@ void FbExportTest::values_data()
         << "PARAMETROS" << 6 << QByteArray("CAST(X'6C696E686120310D0A6C696E68612032' AS TEXT)");
     QTest::newRow("empty is not NULL") << "PARAMETROS" << 8 << QByteArray("'','',X'',''");
     QTest::newRow("outside Windows-1252") << "PARAMETROS" << 11 << QByteArray("CAST(X'C582' AS TEXT)");
+    QTest::newRow("most negative scaled")
+        << "PARAMETROS" << 12 << QByteArray(",'-9999999999999.99','-922337203685477.5808',");
     QTest::newRow("binary blob") << "TRANSMISSAO" << 1 << QByteArray(",X'25504446');");
     QTest::newRow("CHAR of UTF8 unpadded") << "CONTRIBUINTE" << 1 << QByteArray(",'18473625000136',");
 }
@@ -158,11 +166,13 @@ void FbExportTest::values_data()
 void FbExportTest::values()
 {
     QFETCH(QString, table);
-    QFETCH(int, line);
+    QFETCH(int, key);
     QFETCH(QByteArray, piece);
+    const QByteArray start = ") VALUES (" + QByteArray::number(key) + ",";
     const QList<QByteArray> lines = exportTable(table).split('\n');
-    QVERIFY(line <= lines.size());
-    QVERIFY2(lines[line - 1].contains(piece), lines[line - 1].constData());
+    const auto line = std::find_if(lines.begin(), lines.end(), [&](const QByteArray& l) { return l.contains(start); });
+    QVERIFY(line != lines.end());
+    QVERIFY2(line->contains(piece), line->constData());
 }
 
 void FbExportTest::lockDirectoryOfItsOwn()

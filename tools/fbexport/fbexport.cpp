@@ -510,9 +510,20 @@ void Exporter::writeRows(std::FILE* out)
     }
 }
 
+// Writing the output over the database itself would destroy it.
+void checkDistinctFiles(const std::string& database, const std::string& output)
+{
+    struct stat db = {};
+    struct stat out = {};
+    if (stat(database.c_str(), &db) == 0 && stat(output.c_str(), &out) == 0 && db.st_dev == out.st_dev &&
+        db.st_ino == out.st_ino)
+        throw Failure(Uso, "fbexport: o arquivo de saída (-F) não pode ser o próprio banco de dados (-D).");
+}
+
 void Exporter::run()
 {
     checkHeader(m_options.database);
+    checkDistinctFiles(m_options.database, m_options.output);
     attach();
     prepare();
     std::FILE* out = std::fopen(m_options.output.c_str(), "wb");
