@@ -48,6 +48,12 @@ void TestProgramDir::removeFile(const QString& name) const
     QFile::remove(file(name));
 }
 
+void TestProgramDir::installFromDist(const QString& name) const
+{
+    if (!QFile::copy(QDir(QStringLiteral(TERVALIA_DIST_DIR)).filePath(name), file(name)))
+        throw std::runtime_error("cannot copy " + name.toStdString() + " from the ready program directory");
+}
+
 void TestProgramDir::writeSettings(const QString& host, const QString& port) const
 {
     writeFile(QStringLiteral("dipam.ini"),

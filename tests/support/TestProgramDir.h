@@ -19,6 +19,9 @@ public:
 
     void writeFile(const QString& name, const QByteArray& content) const;
     void removeFile(const QString& name) const;
+    // Copies one more file of the ready program directory (vaf_limpo.db, fbexport), keeping its
+    // permissions.
+    void installFromDist(const QString& name) const;
     // dipam.ini pointing at host and port.
     void writeSettings(const QString& host, const QString& port) const;
 
