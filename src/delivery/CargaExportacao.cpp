@@ -1,7 +1,7 @@
 #include "CargaExportacao.h"
 
 #include "storage/Database.h"
-#include "Windows1252.h"
+#include "net/Windows1252.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,7 +137,7 @@ ResultadoCarga CarregaExportacao(Connection& vaf, const QString& tabela, const Q
                              .arg(QDir::toNativeSeparators(arquivo), file.errorString());
         return resultado;
     }
-    const QString texto = decodificaWindows1252(file.readAll());
+    const QString texto = decodeWindows1252(file.readAll());
     file.close();
     if (pulso)
         pulso();

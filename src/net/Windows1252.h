@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/Windows1252Table.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -17,11 +19,7 @@ namespace tervalia {
 namespace windows1252_detail {
 // Bytes 0x80 to 0x9F; the five bytes the code page leaves undefined read as the C1 control of the
 // same value, so that decoding never loses a byte.
-inline constexpr std::array<char16_t, 32> highControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
+inline constexpr const auto& highControls = windows1252High;
 
 inline bool undefinedByte(int index)
 {
@@ -32,7 +30,7 @@ inline int byteFor(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return int(c);
-    for (int i = 0; i < int(highControls.size()); ++i) {
+    for (int i = 0; i < 32; ++i) {
         if (!undefinedByte(i) && highControls[i] == c)
             return 0x80 + i;
     }

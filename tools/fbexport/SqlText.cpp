@@ -1,6 +1,6 @@
 #include "SqlText.h"
 
-#include "delivery/Windows1252Table.h"
+#include "net/Windows1252Table.h"
 
 #include <charconv>
 #include <cmath>
