@@ -50,7 +50,7 @@ public:
     Exportacao(const QString& tabela, const QString& banco, const QString& saida) : m_tabela(tabela), m_saida(saida)
     {
         QFile::remove(saida);
-        m_process.setProgram(programFile(QStringLiteral("fbexport")));
+        m_process.setProgram(toolFile(QStringLiteral("fbexport")));
         m_process.setArguments({QStringLiteral("-D"), banco, QStringLiteral("-U"), QStringLiteral("SYSDBA"),
                                 QStringLiteral("-P"), QStringLiteral("pelicanos"), QStringLiteral("-Si"),
                                 QStringLiteral("-V"), tabela, QStringLiteral("-F"), saida});
@@ -247,7 +247,7 @@ void Conversao::prepara()
     } catch (const DatabaseError& e) {
         throw FalhaConversao(QStringLiteral("Não foi possível abrir o banco de dados vaf.db.\n") + e.description());
     }
-    const QFileInfo ferramenta(programFile(QStringLiteral("fbexport")));
+    const QFileInfo ferramenta(toolFile(QStringLiteral("fbexport")));
     if (!ferramenta.isFile() || !ferramenta.isExecutable())
         throw FalhaConversao(QStringLiteral("O programa de exportação fbexport não foi encontrado na pasta do "
                                             "programa (%1). Reinstale o programa.")

@@ -73,6 +73,10 @@ QString programFile(const QString& name)
 
 QString toolFile(const QString& name)
 {
+    // Portable, the helpers sit in the program directory; installed, beside the executable.
+    const QString local = programFile(name);
+    if (QFileInfo::exists(local))
+        return local;
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 

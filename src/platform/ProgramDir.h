@@ -13,7 +13,8 @@ void setProgramDir(const QString& dir);
 // Absolute path of a file that lives in the program directory.
 QString programFile(const QString& name);
 
-// Absolute path of a helper program installed beside the executable (fbexport).
+// Absolute path of a helper program (fbexport): the one in the program directory when there is
+// one there, otherwise the one installed beside the executable.
 QString toolFile(const QString& name);
 
 // How the program directory was found at start-up.
