@@ -237,7 +237,8 @@ void ImportarEmpresasTest::preview_data()
     QTest::newRow("random bytes") << QStringLiteral("%ALEATORIO") << 0 << QList<int>() << invalido << tituloMG;
 }
 
-// Every case runs after a clean preview, which a failed one must not leave importable.
+// Every case is a second "Carregar Dados" of the same path after a clean preview, the file having
+// changed in between: a failed preview must not leave the earlier companies importable.
 void ImportarEmpresasTest::preview()
 {
     QFETCH(QString, arquivo);
@@ -255,8 +256,12 @@ void ImportarEmpresasTest::preview()
             bytes[i] = char((i * 7919 + (i >> 5) * 104729) % 251);
         f.write(bytes);
     }
-    previa(fixture("novagia-5.mdb"));
-    ImportarEmpresas* janela = previa(arquivo);
+    const QString ligacao = dir.filePath(QStringLiteral("exportacao.mdb"));
+    QVERIFY(QFile::link(fixture("novagia-5.mdb"), ligacao));
+    ImportarEmpresas* janela = previa(ligacao);
+    QVERIFY(child<QPushButton>(janela, "Command1")->isVisible());
+    QVERIFY(QFile::remove(ligacao) && QFile::link(arquivo, ligacao));
+    child<QPushButton>(janela, "Command3")->click();
     auto* grid = child<QTableWidget>(janela, "MSFlexGrid1");
     const bool comErro = !vermelhas.isEmpty();
     QCOMPARE(child<QPushButton>(janela, "Command1")->isVisible(), linhas > 0 && !comErro);
