@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace tervalia {
 
 namespace {
@@ -81,6 +83,7 @@ void ImportarEmpresas::setupGrid()
     QTableWidget* grid = m_ui->MSFlexGrid1;
     grid->setColumnCount(ColCount);
     grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     for (int c = 0; c < ColCount; ++c) {
         grid->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(colunasGrid[c].titulo)));
@@ -138,6 +141,11 @@ void ImportarEmpresas::mostraPrevia(const QList<EmpresaNovaGia>& empresas)
         erro = erro || empresaComErro(empresas[linha]);
     }
     m_empresas = erro ? QList<EmpresaNovaGia>() : empresas;
+    // The widths of the columns, widened where this screen's font needs more to show a value whole.
+    for (int c = 0; c < ColCount; ++c) {
+        grid->resizeColumnToContents(c);
+        grid->setColumnWidth(c, std::max(twipsToPixels(grid, colunasGrid[c].larguraTwips), grid->columnWidth(c)));
+    }
     m_ui->Command1->setVisible(!erro);
     m_ui->Label1->setVisible(erro);
     m_ui->Label2->setVisible(erro);
