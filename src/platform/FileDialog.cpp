@@ -21,15 +21,23 @@ TestState& testState()
 } // namespace
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
-                                    const QString& filter)
+                                    const QString& filter, const QString& defaultSuffix)
 {
     auto& state = testState();
     if (state.enabled) {
         const QString answer = state.answers.isEmpty() ? QString() : state.answers.dequeue();
-        state.shown.append({caption, directory, filter, answer});
+        state.shown.append({caption, directory, filter, answer, defaultSuffix});
         return answer;
     }
-    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+    if (defaultSuffix.isEmpty())
+        return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+    QFileDialog dialog(parent, caption, directory, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 void FileDialog::setTestMode(bool enabled)

@@ -18,11 +18,13 @@ public:
         QString directory;
         QString filter;
         QString answer;
+        QString defaultSuffix;
     };
 
-    // The chosen file, or an empty text when the user cancels.
+    // The chosen file, or an empty text when the user cancels. A name typed without an extension
+    // gets defaultSuffix, when one is given.
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& directory = {},
-                                   const QString& filter = {});
+                                   const QString& filter = {}, const QString& defaultSuffix = {});
 
     // Test support.
     static void setTestMode(bool enabled);

@@ -125,11 +125,12 @@ void deleteContribuinte(const QString& ie)
 }
 
 void importContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnpj, const QString& cnae,
-                        const QString& chave)
+                        const QString& chave, bool optanteSimples)
 {
     Connection db;
-    db.exec(QStringLiteral("insert into tblContribuinte (IE, RazaoSocial, Cnpj, Cnae, Chave) values (?,?,?,?,?)"),
-            {ie, razaoSocial, cnpj, cnae, chave});
+    db.exec(QStringLiteral("insert into tblContribuinte (IE, RazaoSocial, Cnpj, Cnae, Chave, OptanteSimples) "
+                           "values (?,?,?,?,?,?)"),
+            {ie, razaoSocial, cnpj, cnae, chave, optanteSimples ? 1 : 0});
 }
 
 } // namespace tervalia::cadastro

@@ -58,9 +58,10 @@ void updateContribuinte(const QString& ie, const QString& razaoSocial, const QSt
 QList<ContribuinteRecord> listContribuintes();
 std::optional<ContribuinteRecord> findContribuinte(const QString& ie);
 void deleteContribuinte(const QString& ie);
-// A company taken from a NovaGIA export; OptanteSimples and CCM keep their column defaults.
+// A company taken from a NovaGIA export, with the Simples Nacional flag the server gave with its
+// key; CCM keeps its column default.
 void importContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnpj, const QString& cnae,
-                        const QString& chave);
+                        const QString& chave, bool optanteSimples);
 
 } // namespace cadastro
 } // namespace tervalia

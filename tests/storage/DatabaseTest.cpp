@@ -246,11 +246,19 @@ void DatabaseTest::importLeavesDefaults()
 {
     test::TestProgramDir dir;
     cadastro::importContribuinte(QStringLiteral("062.000.000/0003"), QStringLiteral("Gama "),
-                                 QStringLiteral("11222333000181"), QStringLiteral("4711302"), QString());
+                                 QStringLiteral("11222333000181"), QStringLiteral("4711302"), QString(), false);
     const auto row = cadastro::findContribuinte(QStringLiteral("062.000.000/0003")).value();
     QCOMPARE(row.razaoSocial, QStringLiteral("Gama "));
     QCOMPARE(row.optanteSimples, false);
     QVERIFY(row.ccm.isEmpty());
+    // The Simples Nacional flag of the server's answer is stored; values holding "'" are bound.
+    cadastro::importContribuinte(QStringLiteral("0620'00"), QStringLiteral("D'Ouro "), QStringLiteral("11'2"),
+                                 QStringLiteral("47'1"), QStringLiteral("K7M2Q9TX"), true);
+    const auto simples = cadastro::findContribuinte(QStringLiteral("0620'00")).value();
+    QCOMPARE(simples.optanteSimples, true);
+    QCOMPARE(simples.cnpj, QStringLiteral("11'2"));
+    QCOMPARE(simples.cnae, QStringLiteral("47'1"));
+    QVERIFY(simples.ccm.isEmpty());
 }
 
 void DatabaseTest::columnNamesInAnyCase()
