@@ -130,6 +130,7 @@ Connection::Connection(const QString& fileName)
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     if (!QFileInfo(path).isFile()) {
+        db = {}; // no handle may outlive the connection it names
         QSqlDatabase::removeDatabase(m_name);
         m_name.clear();
         // SQLite's own code for a file it cannot open.
