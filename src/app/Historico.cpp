@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <vector>
 
 namespace tervalia::historico {
@@ -96,18 +97,6 @@ const No* primeiroFilho(const No& no, QLatin1StringView nome)
     return nullptr;
 }
 
-Linha linhaDe(const No& transferencia)
-{
-    Linha linha;
-    for (const No& campo : transferencia.filhos) {
-        for (int coluna = 0; coluna < numColunas; ++coluna) {
-            if (campo.nome == servidor::historico::campos[coluna])
-                linha[coluna] = campo.texto;
-        }
-    }
-    return linha;
-}
-
 ItemDetalhe itemDe(const No& mensagem)
 {
     const No* detalhe = primeiroFilho(mensagem, servidor::detalhes::elementoDetalhe);
@@ -145,17 +134,52 @@ Rejeicao rejeicao(const QString& retorno)
     return Rejeicao::Nenhuma;
 }
 
+// Read as a stream, without building the document's tree: the history can hold tens of thousands
+// of deliveries.
 QList<Linha> lerTransferencias(const QString& documento)
 {
-    const No raiz = lerDocumento(documento);
+    namespace h = servidor::historico;
+    QXmlStreamReader reader(documento);
     QList<Linha> linhas;
-    if (raiz.nome != servidor::historico::raiz)
-        return linhas;
-    for (const No& filho : raiz.filhos) {
-        if (filho.nome == servidor::historico::item)
-            linhas.append(linhaDe(filho));
+    bool raizCerta = false;
+    bool dentroDeItem = false;
+    int profundidade = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++profundidade;
+            if (profundidade == 1) {
+                raizCerta = reader.qualifiedName() == h::raiz;
+            } else if (profundidade == 2) {
+                dentroDeItem = raizCerta && reader.qualifiedName() == h::item;
+                if (dentroDeItem)
+                    linhas.emplace_back();
+            } else if (profundidade == 3 && dentroDeItem) {
+                const QStringView nome = reader.qualifiedName();
+                const auto campo = std::find(std::begin(h::campos), std::end(h::campos), nome);
+                // Every character below the field, deeper elements included; the last field of a
+                // name wins.
+                QString texto = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+                --profundidade; // the field's end was read with its text
+                if (campo != std::end(h::campos))
+                    linhas.back()[int(campo - std::begin(h::campos))] = std::move(texto);
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            if (profundidade == 2)
+                dentroDeItem = false;
+            --profundidade;
+            break;
+        case QXmlStreamReader::DTD:
+            recusaEntidadesExternas(reader);
+            break;
+        default:
+            break;
+        }
     }
-    return linhas;
+    if (reader.hasError())
+        throw XmlError(reader.errorString());
+    return raizCerta ? linhas : QList<Linha>{};
 }
 
 QString trecho(const QString& texto, int posicao, int tamanho)

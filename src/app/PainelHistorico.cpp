@@ -12,6 +12,7 @@
 
 #include <QHeaderView>
 #include <QLocale>
+#include <QSignalBlocker>
 
 namespace tervalia {
 
@@ -48,7 +49,6 @@ QString chamaServidor(QLatin1StringView operacao, const QString& nome, const QSt
         operacao,
         montaEnvelope(operacao, {{h::paramNome, nome}, {h::paramDiretorio, h::diretorio}, {h::paramChave, chave}}));
 }
-
 
 void AdicionaDetalhe(QTreeWidgetItem* raiz, const historico::ItemDetalhe& detalhe)
 {
@@ -131,7 +131,7 @@ void PainelHistorico::setPathMDB(const QString& caminho)
 
 // The installed version is current when the server's whole answer holds info.dip's content.
 void PainelHistorico::mostraVersao(const QString& respostaCompleta, const QString& marcaInstalada,
-                             const QString& versaoServidor)
+                                   const QString& versaoServidor)
 {
     const bool atualizado = respostaCompleta.contains(marcaInstalada);
     m_ui->lblAtualizado->setVisible(atualizado);
@@ -165,14 +165,21 @@ bool PainelHistorico::PopulaGridTransmissoes(const QString& XMLConteudo, QString
             *motivo = erro.motivo();
         return false;
     }
+    // Tens of thousands of rows fill in one go: no repaint, and no change signal, per cell; the
+    // view reads the cells afresh when it is painted.
+    grid->setUpdatesEnabled(false);
     grid->setRowCount(int(linhas.size()));
-    for (int linha = 0; linha < grid->rowCount(); ++linha) {
-        for (int coluna = 0; coluna < ColCount; ++coluna) {
-            auto* celula = new QTableWidgetItem(linhas[linha][coluna]);
-            celula->setTextAlignment(alinhamentoColuna(coluna));
-            grid->setItem(linha, coluna, celula);
+    {
+        const QSignalBlocker semSinais(grid->model());
+        for (int linha = 0; linha < grid->rowCount(); ++linha) {
+            for (int coluna = 0; coluna < ColCount; ++coluna) {
+                auto* celula = new QTableWidgetItem(std::move(linhas[linha][coluna]));
+                celula->setTextAlignment(alinhamentoColuna(coluna));
+                grid->setItem(linha, coluna, celula);
+            }
         }
     }
+    grid->setUpdatesEnabled(true);
     return true;
 }
 
@@ -194,8 +201,7 @@ void PainelHistorico::RecebeDadosProtocolo()
     }
     if (status == servidor::historico::statusComDetalhes) {
         try {
-            const QString resposta =
-                chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), m_chave);
+            const QString resposta = chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), m_chave);
             bool leituraFalhou = false;
             const QString retorno = GetResult(resposta, servidor::elementoResultado, &leituraFalhou);
             if (leituraFalhou || !CarregaArvoreDetalhes(retorno)) {
@@ -247,9 +253,8 @@ void PainelHistorico::imprimirProtocolo()
         return;
     }
     const QString endereco = QLatin1String("http://") + host + servidor::caminhoProtocolo + u'?' +
-                             servidor::queryProtocoloIe + u'=' + m_ie + u'&' +
-                             servidor::queryProtocoloChave + u'=' + m_chave + u'&' +
-                             servidor::queryProtocoloRef + u'=' + QString(referencia).remove(u' ');
+                             servidor::queryProtocoloIe + u'=' + m_ie + u'&' + servidor::queryProtocoloChave + u'=' +
+                             m_chave + u'&' + servidor::queryProtocoloRef + u'=' + QString(referencia).remove(u' ');
     OpenBrowser(endereco);
 }
 

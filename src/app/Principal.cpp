@@ -39,8 +39,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
         setInputEnabled(false);
         abreFilha(frmtbl_SelecionaContribuinte::abrir());
     });
-    connect(m_ui->mnAtualizar, &QAction::triggered, this,
-            [this] { abreFilha(frmtbl_atualizarContribuinte::abrir()); });
+    connect(m_ui->mnAtualizar, &QAction::triggered, this, [this] { abreFilha(frmtbl_atualizarContribuinte::abrir()); });
     connect(m_ui->mnExcluir, &QAction::triggered, this, [this] { abreFilha(frmtbl_exclusaoContribuinte::abrir()); });
     connect(m_ui->mnContador, &QAction::triggered, this, &Principal::abrirContador);
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);

@@ -44,7 +44,8 @@ MessageBox::Button showBox(QWidget* parent, const QString& text, const QString& 
 {
     auto& state = testState();
     if (state.enabled) {
-        MessageBox::Button answer = state.answers.isEmpty() ? fallbackAnswer(buttons, defaultButton) : state.answers.dequeue();
+        MessageBox::Button answer =
+            state.answers.isEmpty() ? fallbackAnswer(buttons, defaultButton) : state.answers.dequeue();
         state.shown.append({text, recordedTitle, icon, buttons, answer});
         return answer;
     }

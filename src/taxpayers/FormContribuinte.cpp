@@ -34,7 +34,8 @@ FormContribuinte::FormContribuinte(const QString& titulo, Uso uso)
         // The update writes neither of these: they are shown, and checked, only.
         for (QLineEdit* fixo : {m_ui->txtIE, m_ui->txtCNPJ, m_ui->Chave})
             fixo->setReadOnly(true);
-        for (QWidget* soCriacao : std::initializer_list<QWidget*>{m_ui->Command1, m_ui->Command2, m_ui->lblDicaCertificado})
+        for (QWidget* soCriacao :
+             std::initializer_list<QWidget*>{m_ui->Command1, m_ui->Command2, m_ui->lblDicaCertificado})
             soCriacao->hide();
     }
 

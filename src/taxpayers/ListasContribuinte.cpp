@@ -23,12 +23,6 @@ QString necessarioSelecionar()
     return QStringLiteral("É necessário selecionar a empresa");
 }
 
-QWidget* principal(QWidget* alternativa)
-{
-    JanelaPrincipal* p = JanelaPrincipal::aberta();
-    return p ? p->janela() : alternativa;
-}
-
 // The window is shown only once it has read the register.
 template <class W> W* abreCarregada()
 {
@@ -95,8 +89,8 @@ void frmtbl_atualizarContribuinte::cmdOK_Click()
         MessageBox::show(this, necessarioSelecionar());
         return;
     }
-    ContribuinteRecord registro{celula(ColIE), celula(ColRazaoSocial), celula(ColCnpj), celula(ColCnae),
-                                celula(ColChave)};
+    ContribuinteRecord registro{
+        celula(ColIE), celula(ColRazaoSocial), celula(ColCnpj), celula(ColCnae), celula(ColChave), QString(), false};
     try {
         // A company stored by the import has no CCM: the field stays empty.
         if (const std::optional<ContribuinteRecord> salvo = cadastro::findContribuinte(registro.ie)) {

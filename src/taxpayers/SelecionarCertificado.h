@@ -35,9 +35,9 @@ enum class FormaCertificado {
 struct PedidoCertificado
 {
     FormaCertificado forma = FormaCertificado::PedidoChave;
-    EmpresaDigitada empresa;  // key request only
-    QString cpfCnpjContador;  // delivery only: the window's, read when it loaded
-    QDateTime dataServidor;   // delivery only: the main window's date from the last refresh
+    EmpresaDigitada empresa;        // key request only
+    QString cpfCnpjContador;        // delivery only: the window's, read when it loaded
+    QDateTime dataServidor;         // delivery only: the main window's date from the last refresh
     bool certificadoValido = false; // the window's flag before this run
 };
 

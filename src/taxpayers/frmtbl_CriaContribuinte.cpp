@@ -48,8 +48,10 @@ void frmtbl_CriaContribuinte::cmdOK_Click()
 void frmtbl_CriaContribuinte::Command1_Click()
 {
     const contribuinte::Campos c = campos();
-    const ResultadoCertificado resultado = SelecionarCertificado(
-        this, PedidoCertificado{FormaCertificado::PedidoChave, EmpresaDigitada{c.ie, c.razaoSocial, c.cnpj, c.cnae}});
+    PedidoCertificado pedido;
+    pedido.forma = FormaCertificado::PedidoChave;
+    pedido.empresa = EmpresaDigitada{c.ie, c.razaoSocial, c.cnpj, c.cnae};
+    const ResultadoCertificado resultado = SelecionarCertificado(this, pedido);
     if (resultado.chave)
         setChave(resultado.chave->chave, resultado.chave->optanteSimples);
 }

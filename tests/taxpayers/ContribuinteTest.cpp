@@ -132,12 +132,24 @@ void ContribuinteTest::creationChecks_data()
     QTest::addColumn<QString>("campo");
     QTest::addColumn<QString>("valor");
     QTest::addColumn<QString>("mensagem");
-    QTest::newRow("IE with two places left") << "txtIE" << "70012345000" << "Inscrição Estadual preenchida incorretamente";
-    QTest::newRow("no razão social") << "txtRazaoSocial" << "" << "Razão Social preenchida incorretamente";
-    QTest::newRow("short CNPJ") << "txtCNPJ" << "1847362500013" << "CNPJ preenchido incorretamente";
-    QTest::newRow("CNPJ check digits") << "txtCNPJ" << "18473625000137" << "CNPJ preenchido é inválido";
-    QTest::newRow("short CNAE") << "txtCNAE" << "471130" << "CNAE preenchido incorretamente";
-    QTest::newRow("no key") << "Chave" << "" << "Chave não informada";
+    QTest::newRow("IE with two places left") << "txtIE"
+                                             << "70012345000"
+                                             << "Inscrição Estadual preenchida incorretamente";
+    QTest::newRow("no razão social") << "txtRazaoSocial"
+                                     << ""
+                                     << "Razão Social preenchida incorretamente";
+    QTest::newRow("short CNPJ") << "txtCNPJ"
+                                << "1847362500013"
+                                << "CNPJ preenchido incorretamente";
+    QTest::newRow("CNPJ check digits") << "txtCNPJ"
+                                       << "18473625000137"
+                                       << "CNPJ preenchido é inválido";
+    QTest::newRow("short CNAE") << "txtCNAE"
+                                << "471130"
+                                << "CNAE preenchido incorretamente";
+    QTest::newRow("no key") << "Chave"
+                            << ""
+                            << "Chave não informada";
 }
 
 // Each check stops the creation with its message and stores nothing; the window stays open.
@@ -264,7 +276,9 @@ void ContribuinteTest::closingSwitchesMainWindowOn_data()
 void ContribuinteTest::closingSwitchesMainWindowOn()
 {
     QFETCH(int, como);
-    cadastro::replaceContador({QStringLiteral("111.444.777-35")});
+    ContadorRecord contador;
+    contador.cpfCnpj = QStringLiteral("111.444.777-35");
+    cadastro::replaceContador(contador);
     Principal* p = Principal::instance();
     p->show();
     child<QAction>(p, "mnContribuinteNovo")->trigger();

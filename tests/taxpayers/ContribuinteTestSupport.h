@@ -47,13 +47,8 @@ inline void preencheEmpresa(QWidget* w, const EmpresaTeste& e)
 // The stored form of the test company.
 inline ContribuinteRecord registro(const EmpresaTeste& e, bool optanteSimples = false)
 {
-    return {e.ie,
-            e.razaoSocial,
-            QStringLiteral("18.473.625/0001-36"),
-            QStringLiteral("4711-3/02"),
-            e.chave,
-            e.ccm,
-            optanteSimples};
+    return {e.ie,  e.razaoSocial, QStringLiteral("18.473.625/0001-36"), QStringLiteral("4711-3/02"), e.chave,
+            e.ccm, optanteSimples};
 }
 
 } // namespace tervalia::test

@@ -55,8 +55,13 @@ QString portaMorta()
 
 ContribuinteRecord semChave()
 {
-    return {QStringLiteral("7019876540034"), QStringLiteral("Serralheria Ostarense S.A."),
-            QStringLiteral("27.485.963/0001-89"), QStringLiteral("2512-8/00"), QString(), QString(), false};
+    return {QStringLiteral("7019876540034"),
+            QStringLiteral("Serralheria Ostarense S.A."),
+            QStringLiteral("27.485.963/0001-89"),
+            QStringLiteral("2512-8/00"),
+            QString(),
+            QString(),
+            false};
 }
 
 enum Lista { Selecao, Atualizacao, Exclusao };
@@ -68,7 +73,7 @@ const char* menuDe(Lista lista)
 
 const char* nomeDe(Lista lista)
 {
-    return lista == Selecao     ? "frmtbl_SelecionaContribuinte"
+    return lista == Selecao       ? "frmtbl_SelecionaContribuinte"
            : lista == Atualizacao ? "frmtbl_atualizarContribuinte"
                                   : "frmtbl_exclusaoContribuinte";
 }
@@ -251,9 +256,10 @@ void ListaContribuinteTest::manyCompanies()
         Connection db;
         db.begin();
         for (int i = 0; i < 40000; ++i)
-            db.exec(QStringLiteral("insert into tblContribuinte (IE, RazaoSocial, Cnpj, Cnae, Chave) values (?,?,?,?,?)"),
-                    {QStringLiteral("%1").arg(i, 13, 10, QLatin1Char('0')), QStringLiteral("Empresa %1").arg(i),
-                     QString(), QString(), QStringLiteral("K%1").arg(i)});
+            db.exec(
+                QStringLiteral("insert into tblContribuinte (IE, RazaoSocial, Cnpj, Cnae, Chave) values (?,?,?,?,?)"),
+                {QStringLiteral("%1").arg(i, 13, 10, QLatin1Char('0')), QStringLiteral("Empresa %1").arg(i), QString(),
+                 QString(), QStringLiteral("K%1").arg(i)});
         db.commit();
     }
     QWidget* w = abreLista(Exclusao);
@@ -371,11 +377,16 @@ void ListaContribuinteTest::wholeRoad()
     frmContador* contador = frmContador::existing();
     QVERIFY(contador);
     const QList<std::pair<const char*, QString>> dadosContador{
-        {"txtCNPJCPF", QStringLiteral("11222333000181")}, {"txtRazaoSocial", QStringLiteral("Contabilidade Ostare")},
-        {"txtLogradouro", QStringLiteral("Rua das Flores")}, {"txtNumero", QStringLiteral("100")},
-        {"txtBairro", QStringLiteral("Centro")},           {"txtCidade", QStringLiteral("Ostare")},
-        {"txtUF", QStringLiteral("MG")},                    {"txtTelefone", QStringLiteral("3133334444")},
-        {"txtCEP", QStringLiteral("35500000")},             {"txtEmail", QStringLiteral("contato@ostare.com.br")},
+        {"txtCNPJCPF", QStringLiteral("11222333000181")},
+        {"txtRazaoSocial", QStringLiteral("Contabilidade Ostare")},
+        {"txtLogradouro", QStringLiteral("Rua das Flores")},
+        {"txtNumero", QStringLiteral("100")},
+        {"txtBairro", QStringLiteral("Centro")},
+        {"txtCidade", QStringLiteral("Ostare")},
+        {"txtUF", QStringLiteral("MG")},
+        {"txtTelefone", QStringLiteral("3133334444")},
+        {"txtCEP", QStringLiteral("35500000")},
+        {"txtEmail", QStringLiteral("contato@ostare.com.br")},
         {"txtCRC", QStringLiteral("MG-1")}};
     for (const auto& [nome, valor] : dadosContador)
         digita(contador, nome, valor);
