@@ -21,6 +21,8 @@ const QString tituloMG = QStringLiteral("Tervalia - MG");
 const QString servidorIndisponivel = QStringLiteral("O Servidor está indisponível, tente novamente mais tarde.");
 
 constexpr int recuoArvoreTwips = 400;
+// What a cell without an alignment of its own shows.
+constexpr Qt::Alignment alinhamentoPadrao = Qt::AlignLeft | Qt::AlignVCenter;
 
 struct ColunaGrid
 {
@@ -174,7 +176,8 @@ bool PainelHistorico::PopulaGridTransmissoes(const QString& XMLConteudo, QString
         for (int linha = 0; linha < grid->rowCount(); ++linha) {
             for (int coluna = 0; coluna < ColCount; ++coluna) {
                 auto* celula = new QTableWidgetItem(std::move(linhas[linha][coluna]));
-                celula->setTextAlignment(alinhamentoColuna(coluna));
+                if (alinhamentoColuna(coluna) != alinhamentoPadrao)
+                    celula->setTextAlignment(alinhamentoColuna(coluna));
                 grid->setItem(linha, coluna, celula);
             }
         }
