@@ -422,8 +422,9 @@ void PrincipalHistoricoTest::atualizaSemInfoDipNaoChamaServidor()
 
 void PrincipalHistoricoTest::cliqueNasEntregas()
 {
-    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1") + entrega("02/2025", "2", "P2") +
-                                                       entrega("03/2025", "", "P3") + entrega("04/2025", "7", "P4"))));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(
+        historicoAtual(entrega("01/2025", "1", "P1") + entrega("02/2025", "2", "P2") + entrega("03/2025", "", "P3") +
+                       entrega("04/2025", "7", "P4"))));
     auto* labelOK = child<QLabel>(m_p, "labelOK");
     auto* arvore = child<QTreeWidget>(m_p, "tvwPessoa");
 
@@ -494,7 +495,8 @@ void PrincipalHistoricoTest::detalhesComFalha()
     QFETCH(QByteArray, resposta);
     QFETCH(QString, mensagem);
     QFETCH(QString, titulo);
-    QVERIFY(m_p->historico()->CarregaArvoreDetalhes(QStringLiteral("<anterior><m><DETALHE>antes</DETALHE></m></anterior>")));
+    QVERIFY(m_p->historico()->CarregaArvoreDetalhes(
+        QStringLiteral("<anterior><m><DETALHE>antes</DETALHE></m></anterior>")));
     QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "2", "P1"))));
     if (resposta.isEmpty())
         m_dir->writeSettings(QStringLiteral("127.0.0.1"), portaMorta());
