@@ -66,6 +66,7 @@ private slots:
     void cnpjThenIeClearsErroMsg();
     void secondCreationWithSameIe();
     void otherWindowDoesNotLeaveIeField();
+    void brokenDatabaseKeepsWindowAndValues();
     void certificateStepWithoutKeyChangesNothing();
     void closingSwitchesMainWindowOn_data();
     void closingSwitchesMainWindowOn();
@@ -251,6 +252,22 @@ void ContribuinteTest::otherWindowDoesNotLeaveIeField()
     QTRY_VERIFY(ie->hasFocus());
     campo(w, "txtCNPJ")->setFocus();
     QTRY_COMPARE(erroMsg(w), QStringLiteral("Contribuinte já cadastrado."));
+}
+
+// A database failure shows the report; the window stays open with what was typed.
+void ContribuinteTest::brokenDatabaseKeepsWindowAndValues()
+{
+    frmtbl_CriaContribuinte* w = abreCriacao();
+    test::preencheEmpresa(w, {});
+    digita(w, "Chave", QStringLiteral("K7M2Q9TX"));
+    m_dir->removeFile(QStringLiteral("dipam.db"));
+    child<QPushButton>(w, "cmdOK")->click();
+    const auto shown = test::takeMessages();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown[0].text.startsWith(QStringLiteral("\r\nVB Error # ")), qPrintable(shown[0].text));
+    QVERIFY(w->isVisible());
+    QCOMPARE(campo(w, "txtIE")->displayText(), test::EmpresaTeste().ie);
+    QCOMPARE(campo(w, "Chave")->text(), QStringLiteral("K7M2Q9TX"));
 }
 
 // A certificate step that brings no key (cancelled, refused) leaves the key and flag alone.

@@ -158,12 +158,18 @@ void ListaContribuinteTest::listsFromTheMenus_data()
     QTest::addColumn<QString>("titulo");
     QTest::addColumn<QString>("instrucao");
     QTest::addColumn<bool>("principalDesligada");
-    QTest::newRow("Selecionar") << int(Selecao) << "Seleção de Contribuinte - Prefeitura Municipal de Ostare"
-                                << "Selecione o Contribuinte que deseja abrir:" << true;
-    QTest::newRow("Atualizar") << int(Atualizacao) << "Atualização de Contribuinte - Prefeitura Municipal de Ostare"
-                               << "Selecione o Contribuinte que deseja atualizar:" << false;
+    QTest::addColumn<int>("tecla"); // 0: the menu item
+    const QString selecao = QStringLiteral("Seleção de Contribuinte - Prefeitura Municipal de Ostare");
+    const QString atualizacao = QStringLiteral("Atualização de Contribuinte - Prefeitura Municipal de Ostare");
+    QTest::newRow("Selecionar") << int(Selecao) << selecao << "Selecione o Contribuinte que deseja abrir:" << true << 0;
+    QTest::newRow("F5") << int(Selecao) << selecao << "Selecione o Contribuinte que deseja abrir:" << true
+                        << int(Qt::Key_F5);
+    QTest::newRow("Atualizar") << int(Atualizacao) << atualizacao
+                               << "Selecione o Contribuinte que deseja atualizar:" << false << 0;
+    QTest::newRow("F8") << int(Atualizacao) << atualizacao << "Selecione o Contribuinte que deseja atualizar:" << false
+                        << int(Qt::Key_F8);
     QTest::newRow("Excluir") << int(Exclusao) << "Exclusão de Contribuinte - Prefeitura Municipal de Ostare"
-                             << "Selecione o Contribuinte que deseja excluir:" << false;
+                             << "Selecione o Contribuinte que deseja excluir:" << false << 0;
 }
 
 // "Selecionar" switches the main window off while its list is open; the others leave it on. Any
@@ -174,8 +180,16 @@ void ListaContribuinteTest::listsFromTheMenus()
     QFETCH(QString, titulo);
     QFETCH(QString, instrucao);
     QFETCH(bool, principalDesligada);
+    QFETCH(int, tecla);
     Principal* p = abrePrincipal();
-    QWidget* w = abreLista(Lista(lista));
+    QVERIFY(QTest::qWaitForWindowActive(p));
+    QWidget* w = nullptr;
+    if (tecla) {
+        QTest::keyClick(p, Qt::Key(tecla));
+        w = test::topLevel(nomeDe(Lista(lista)));
+    } else {
+        w = abreLista(Lista(lista));
+    }
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), titulo);
     QCOMPARE(child<QLabel>(w, "Label1")->text(), instrucao);
