@@ -1,14 +1,12 @@
 #include "frmContador.h"
 #include "ui_frmContador.h"
 
-#include "app/Principal.h"
+#include "app/JanelaPrincipal.h"
 #include "net/Soap.h"
 #include "platform/MessageBox.h"
-#include "platform/Session.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QPointer>
@@ -22,6 +20,12 @@ using contador::TipoDocumento;
 namespace mensagem = contador::mensagem;
 
 namespace {
+QWidget* principal()
+{
+    JanelaPrincipal* p = JanelaPrincipal::aberta();
+    return p ? p->janela() : nullptr;
+}
+
 QString mascara(TipoDocumento tipo)
 {
     return tipo == TipoDocumento::Cpf ? QString(contador::mascaraCpf) : QString(contador::mascaraCnpj);
@@ -64,15 +68,8 @@ frmContador* frmContador::abrir()
     janela->raise();
     janela->activateWindow();
     // Already open, it does not load again; it still gives the main window back.
-    Principal::switchOn();
+    JanelaPrincipal::switchOn();
     return janela;
-}
-
-void frmContador::closeEvent(QCloseEvent* event)
-{
-    if (!programEnding())
-        Principal::switchOn();
-    QWidget::closeEvent(event);
 }
 
 bool frmContador::eventFilter(QObject* watched, QEvent* event)
@@ -95,7 +92,7 @@ bool frmContador::eventFilter(QObject* watched, QEvent* event)
 
 void frmContador::Form_Load()
 {
-    Principal::switchOn();
+    JanelaPrincipal::switchOn();
     const std::optional<ContadorRecord> salvo = cadastro::readContador();
     if (!salvo)
         return;
@@ -195,7 +192,7 @@ void frmContador::confirma(const ContadorRecord& digitado)
     // Values are bound, not spliced, so they are stored exactly as typed.
     cadastro::replaceContador(digitado);
     close();
-    MessageBox::show(Principal::existing(), mensagem::sucesso(), QString(mensagem::titulo), QMessageBox::Information);
+    MessageBox::show(principal(), mensagem::sucesso(), QString(mensagem::titulo), QMessageBox::Information);
 }
 
 void frmContador::Command2_Click()
@@ -216,7 +213,7 @@ void frmContador::reabreVazia()
     try {
         abrir();
     } catch (const DatabaseError&) {
-        MessageBox::show(Principal::existing(), mensagem::falhaRemocao(), QString(mensagem::titulo));
+        MessageBox::show(principal(), mensagem::falhaRemocao(), QString(mensagem::titulo));
     }
 }
 

@@ -28,7 +28,6 @@ public:
     static frmContador* abrir();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <vector>
 
 namespace tervalia::historico {
@@ -103,18 +104,6 @@ const No* primeiroFilho(const No& no, QLatin1StringView nome)
     return nullptr;
 }
 
-Linha linhaDe(const No& transferencia)
-{
-    Linha linha;
-    for (const No& campo : transferencia.filhos) {
-        for (int coluna = 0; coluna < numColunas; ++coluna) {
-            if (campo.nome == servidor::historico::campos[coluna])
-                linha[coluna] = campo.texto;
-        }
-    }
-    return linha;
-}
-
 ItemDetalhe itemDe(const No& mensagem)
 {
     const No* detalhe = primeiroFilho(mensagem, servidor::detalhes::elementoDetalhe);
@@ -152,17 +141,59 @@ Rejeicao rejeicao(const QString& retorno)
     return Rejeicao::Nenhuma;
 }
 
+// Read as a stream, without building the document's tree: the history can hold tens of thousands
+// of deliveries.
 QList<Linha> lerTransferencias(const QString& documento)
 {
-    const No raiz = lerDocumento(documento);
+    namespace h = servidor::historico;
+    QXmlStreamReader reader(documento);
     QList<Linha> linhas;
-    if (raiz.nome != servidor::historico::raiz)
-        return linhas;
-    for (const No& filho : raiz.filhos) {
-        if (filho.nome == servidor::historico::item)
-            linhas.append(linhaDe(filho));
+    bool raizCerta = false;
+    bool dentroDeItem = false;
+    int profundidade = 0;
+    int coluna = -1; // the field being read, when its name is one of the grid's
+    QString texto;   // every character below that field, deeper elements included
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++profundidade > maxXmlNesting)
+                throw XmlError(
+                    QStringLiteral("O documento tem mais de %1 níveis de elementos aninhados.").arg(maxXmlNesting));
+            if (profundidade == 1) {
+                raizCerta = reader.qualifiedName() == h::raiz;
+            } else if (profundidade == 2) {
+                dentroDeItem = raizCerta && reader.qualifiedName() == h::item;
+                if (dentroDeItem)
+                    linhas.emplace_back();
+            } else if (profundidade == 3 && dentroDeItem) {
+                const auto campo = std::find(std::begin(h::campos), std::end(h::campos), reader.qualifiedName());
+                coluna = campo != std::end(h::campos) ? int(campo - std::begin(h::campos)) : -1;
+                texto.clear();
+            }
+            break;
+        case QXmlStreamReader::Characters:
+            if (coluna >= 0)
+                texto += reader.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (profundidade == 3 && coluna >= 0) {
+                linhas.back()[coluna] = std::move(texto); // the last field of a name wins
+                coluna = -1;
+            }
+            if (profundidade == 2)
+                dentroDeItem = false;
+            --profundidade;
+            break;
+        case QXmlStreamReader::DTD:
+            recusaEntidadesExternas(reader);
+            break;
+        default:
+            break;
+        }
     }
-    return linhas;
+    if (reader.hasError())
+        throw XmlError(reader.errorString());
+    return raizCerta ? linhas : QList<Linha>{};
 }
 
 std::optional<QString> lerMarcaVersao()

@@ -9,32 +9,21 @@
 #include "Resources.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
-
-#include <QHeaderView>
+#include "taxpayers/frmtbl_CriaContribuinte.h"
+#include "taxpayers/ListasContribuinte.h"
 
 namespace tervalia {
 
-namespace {
-struct ColunaGrid
+JanelaPrincipal* JanelaPrincipal::aberta()
 {
-    const char* titulo;
-    int larguraTwips;
-    Qt::Alignment alinhamento;
-};
-
-const ColunaGrid colunasGrid[Principal::ColCount] = {
-    {"Referência", 1500, Qt::AlignHCenter | Qt::AlignTop},
-    {"Data de Processamento", 2500, Qt::AlignHCenter | Qt::AlignTop},
-    {"Protocolo", 1700, Qt::AlignHCenter | Qt::AlignTop},
-    {"Status", 0, Qt::AlignLeft | Qt::AlignVCenter},
-    {"Valor Adicionado", 0, Qt::AlignRight | Qt::AlignTop},
-};
-
-int twipsToPixels(const QWidget* w, int twips)
-{
-    return (twips * w->logicalDpiX() + 720) / 1440;
+    return Principal::existing();
 }
-} // namespace
+
+void JanelaPrincipal::switchOn()
+{
+    if (JanelaPrincipal* p = aberta())
+        p->setInputEnabled(true);
+}
 
 Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::Principal>())
 {
@@ -42,11 +31,16 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     m_ui->mnContribuinte->insertSeparator(m_ui->mnContador)->setObjectName(QStringLiteral("space2"));
-    setupGridTransmissoes();
-    setupHistorico();
+    connect(historico(), &PainelHistorico::entregaPermitida, m_ui->Command1, &QPushButton::setEnabled);
 
     connect(m_ui->mnSair, &QAction::triggered, this, [] { endProgram(); });
     connect(m_ui->mnContribuinteNovo, &QAction::triggered, this, &Principal::novoContribuinte);
+    connect(m_ui->mnContribuinteSelecionar, &QAction::triggered, this, [this] {
+        setInputEnabled(false);
+        abreFilha(frmtbl_SelecionaContribuinte::abrir());
+    });
+    connect(m_ui->mnAtualizar, &QAction::triggered, this, [this] { abreFilha(frmtbl_atualizarContribuinte::abrir()); });
+    connect(m_ui->mnExcluir, &QAction::triggered, this, [this] { abreFilha(frmtbl_exclusaoContribuinte::abrir()); });
     connect(m_ui->mnContador, &QAction::triggered, this, &Principal::abrirContador);
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
@@ -59,34 +53,29 @@ void Principal::setInputEnabled(bool enabled)
     setEnabled(enabled);
 }
 
-void Principal::switchOn()
+PainelHistorico* Principal::historico() const
 {
-    if (Principal* p = existing())
-        p->setInputEnabled(true);
+    return m_ui->frmImportacao;
 }
 
-Qt::Alignment Principal::alinhamentoColuna(int coluna)
+QString Principal::pathMDB() const
 {
-    return coluna >= 0 && coluna < ColCount ? colunasGrid[coluna].alinhamento : Qt::AlignLeft | Qt::AlignVCenter;
+    return historico()->pathMDB();
 }
 
-void Principal::setupGridTransmissoes()
+void Principal::setPathMDB(const QString& caminho)
 {
-    QTableWidget* grid = m_ui->GridTransmissoes;
-    grid->setColumnCount(ColCount);
-    grid->setRowCount(0);
-    grid->verticalHeader()->hide();
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
-    for (int c = 0; c < ColCount; ++c) {
-        auto* header = new QTableWidgetItem(QString::fromUtf8(colunasGrid[c].titulo));
-        header->setTextAlignment(colunasGrid[c].alinhamento);
-        grid->setHorizontalHeaderItem(c, header);
-        const int width = colunasGrid[c].larguraTwips;
-        if (width == 0)
-            grid->setColumnHidden(c, true); // holds data, never seen
-        else
-            grid->setColumnWidth(c, twipsToPixels(grid, width));
+    historico()->setPathMDB(caminho);
+}
+
+void Principal::abreFilha(QWidget* filha)
+{
+    // A list that could not load has already told why and is gone.
+    if (!filha) {
+        setInputEnabled(true);
+        return;
     }
+    connect(filha, &QObject::destroyed, this, [this] { setInputEnabled(true); });
 }
 
 // A taxpayer can only be registered once there is an accountant.
@@ -108,11 +97,11 @@ void Principal::novoContribuinte()
     }
 }
 
-// The accountant window switches the main window on when it loads and when it closes.
+// The accountant window switches the main window on when it loads, and its closing does too.
 void Principal::abrirContador()
 {
     try {
-        frmContador::abrir();
+        abreFilha(frmContador::abrir());
     } catch (const DatabaseError& error) {
         MessageBox::show(this, RelatorioErroBanco(error));
         // No accountant window opened that could switch the main window back on.
@@ -122,8 +111,7 @@ void Principal::abrirContador()
 
 void Principal::abrirCriaContribuinte()
 {
-    // The taxpayer registration window is not there yet: nothing opens.
-    setInputEnabled(true);
+    abreFilha(frmtbl_CriaContribuinte::abrir());
 }
 
 void Principal::mostrarAjuda()

@@ -4,85 +4,22 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/PasswordPrompt.h"
+#include "platform/RoteiroEscolha.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QQueue>
-
-#include <variant>
 
 namespace tervalia {
+
+using namespace roteiro_escolha;
 
 namespace {
 
 enum Coluna { ColTitular, ColDocumento, ColEmissor, ColValidoDe, ColValidoAte, ColDias, NumColunas };
 
-struct Escolha
-{
-    QString titular;
-};
-struct Importacao
-{
-    QString arquivo;
-    QString senha;
-};
-struct Cancelamento
-{
-};
-using Acao = std::variant<Escolha, Importacao, Cancelamento>;
-
-struct TestState
-{
-    bool enabled = false;
-    QQueue<Acao> acoes;
-    QList<EscolhaCertificado::Oferecido> oferecidos;
-};
-
-TestState& testState()
-{
-    static TestState state;
-    return state;
-}
-
 const QString tituloMG = QStringLiteral("Tervalia - MG");
-
-// Without case and accents, so that "joao" finds "JOÃO".
-QString semAcentos(const QString& texto)
-{
-    QString simples;
-    for (QChar c : texto.normalized(QString::NormalizationForm_D)) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            simples += c;
-    }
-    return simples.toCaseFolded();
-}
-
-QString somenteDigitos(const QString& texto)
-{
-    QString digitos;
-    for (QChar c : texto) {
-        if (c.isDigit())
-            digitos += c;
-    }
-    return digitos;
-}
-
-// CNPJ and CPF digits with their usual punctuation; anything else as it is.
-QString documentoFormatado(const QString& d)
-{
-    if (d.size() == 14)
-        return QStringLiteral("%1.%2.%3/%4-%5").arg(d.left(2), d.mid(2, 3), d.mid(5, 3), d.mid(8, 4), d.mid(12));
-    if (d.size() == 11)
-        return QStringLiteral("%1.%2.%3-%4").arg(d.left(3), d.mid(3, 3), d.mid(6, 3), d.mid(9));
-    return d;
-}
-
-QString dataCurta(const QDateTime& momento)
-{
-    return momento.toLocalTime().toString(QStringLiteral("dd/MM/yyyy"));
-}
 
 } // namespace
 
@@ -160,32 +97,6 @@ certstore::PinCallback EscolhaCertificado::pedePin()
     return [this](const certstore::PinRequest& r) { return PasswordPrompt::askPin(this, r); };
 }
 
-EscolhaCertificado::Linha EscolhaCertificado::linha(const certstore::Certificate& c) const
-{
-    Linha l;
-    l.titular = c.holder;
-    l.documento = documentoFormatado(c.document);
-    l.emissor = c.issuerName;
-    l.validoDe = dataCurta(c.validFrom);
-    l.validoAte = dataCurta(c.validUntil);
-    const qint64 dias = c.daysLeft(m_agora);
-    QString situacao;
-    if (c.validUntil < m_agora) {
-        l.situacao = Situacao::Expirado;
-        l.diasRestantes = QStringLiteral("Expirado");
-        situacao = QStringLiteral("expirado");
-    } else {
-        l.situacao = dias < diasAviso ? Situacao::AVencer : Situacao::Valido;
-        l.diasRestantes = QString::number(dias);
-        situacao = dias < diasAviso ? QStringLiteral("vence em %1 dias").arg(dias)
-                                    : QStringLiteral("%1 dias restantes").arg(dias);
-    }
-    l.nomeAcessivel = QStringLiteral("%1, CNPJ/CPF %2, emitido por %3, válido de %4 até %5, %6")
-                          .arg(l.titular, l.documento.isEmpty() ? QStringLiteral("não informado") : l.documento,
-                               l.emissor, l.validoDe, l.validoAte, situacao);
-    return l;
-}
-
 void EscolhaCertificado::preenche()
 {
     std::sort(m_lista.certificates.begin(), m_lista.certificates.end(),
@@ -196,7 +107,7 @@ void EscolhaCertificado::preenche()
     const QColor fundoExpirado(0xF8, 0xD7, 0xDA), textoExpirado(0x84, 0x20, 0x29);
     const QColor fundoAVencer(0xFF, 0xE8, 0xA1), textoAVencer(0x5C, 0x45, 0x00);
     for (int r = 0; r < grid->rowCount(); ++r) {
-        const Linha l = linha(m_lista.certificates[r]);
+        const Linha l = descreveCertificado(m_lista.certificates[r], m_agora);
         const QString celulas[NumColunas] = {l.titular,  l.documento, l.emissor,
                                              l.validoDe, l.validoAte, l.diasRestantes};
         for (int col = 0; col < NumColunas; ++col) {
@@ -221,15 +132,10 @@ void EscolhaCertificado::preenche()
 
 void EscolhaCertificado::filtra(const QString& filtro)
 {
-    const QString procurado = semAcentos(filtro.trimmed());
-    const QString digitos = somenteDigitos(filtro);
     QTableWidget* grid = m_ui->GridCertificados;
     int primeiraVisivel = -1;
     for (int r = 0; r < grid->rowCount(); ++r) {
-        const certstore::Certificate& c = m_lista.certificates[r];
-        const bool mostra = procurado.isEmpty() || semAcentos(c.holder).contains(procurado) ||
-                            semAcentos(c.issuerName).contains(procurado) ||
-                            (!digitos.isEmpty() && c.document.contains(digitos));
+        const bool mostra = certificadoCombina(m_lista.certificates[r], filtro);
         grid->setRowHidden(r, !mostra);
         if (mostra && primeiraVisivel < 0)
             primeiraVisivel = r;
@@ -336,7 +242,7 @@ EscolhaCertificado::Oferecido EscolhaCertificado::oferecido() const
     Oferecido o{windowTitle(), m_ui->lblTexto->text(), {}, m_lista.notices};
     for (int r = 0; r < m_lista.certificates.size(); ++r) {
         if (!m_ui->GridCertificados->isRowHidden(r))
-            o.linhas.append(linha(m_lista.certificates[r]));
+            o.linhas.append(descreveCertificado(m_lista.certificates[r], m_agora));
     }
     return o;
 }

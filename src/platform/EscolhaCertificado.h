@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CertStore.h"
+#include "platform/LinhaCertificado.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -34,19 +35,8 @@ public:
         QString texto;
     };
 
-    enum class Situacao { Valido, AVencer, Expirado };
-
-    struct Linha
-    {
-        QString titular;
-        QString documento;
-        QString emissor;
-        QString validoDe;
-        QString validoAte;
-        QString diasRestantes;
-        Situacao situacao = Situacao::Valido;
-        QString nomeAcessivel;
-    };
+    using Linha = LinhaCertificado;
+    using Situacao = LinhaCertificado::Situacao;
 
     struct Oferecido
     {
@@ -55,9 +45,6 @@ public:
         QList<Linha> linhas;
         QStringList avisos;
     };
-
-    // Certificates with fewer days left than this show in amber.
-    static constexpr int diasAviso = 30;
 
     // Lists the store (tokens ask for their PIN first) and lets the user choose. Nothing when the
     // user cancels. Throws certstore::StoreError when the store cannot be opened at all.
@@ -92,7 +79,6 @@ private:
     void importaArquivo();
     void atualizaBotoes();
     bool selecionaDer(const QByteArray& der);
-    Linha linha(const certstore::Certificate& c) const;
 
     std::unique_ptr<Ui::EscolhaCertificado> m_ui;
     certstore::Listing m_lista;

@@ -37,21 +37,37 @@ QString MessageBox::defaultTitle()
     return QStringLiteral("Tervalia");
 }
 
-MessageBox::Button MessageBox::show(QWidget* parent, const QString& text, const QString& title, Icon icon,
-                                    Buttons buttons, Button defaultButton)
+namespace {
+MessageBox::Button showBox(QWidget* parent, const QString& text, const QString& recordedTitle,
+                           const QString& shownTitle, MessageBox::Icon icon, MessageBox::Buttons buttons,
+                           MessageBox::Button defaultButton)
 {
-    const QString shownTitle = title.isEmpty() ? defaultTitle() : title;
     auto& state = testState();
     if (state.enabled) {
-        Button answer = state.answers.isEmpty() ? fallbackAnswer(buttons, defaultButton) : state.answers.dequeue();
-        state.shown.append({text, shownTitle, icon, buttons, answer});
+        MessageBox::Button answer =
+            state.answers.isEmpty() ? fallbackAnswer(buttons, defaultButton) : state.answers.dequeue();
+        state.shown.append({text, recordedTitle, icon, buttons, answer});
         return answer;
     }
 
     QMessageBox box(icon, shownTitle, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
-    return static_cast<Button>(box.exec());
+    return static_cast<MessageBox::Button>(box.exec());
+}
+} // namespace
+
+MessageBox::Button MessageBox::show(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                                    Buttons buttons, Button defaultButton)
+{
+    const QString shownTitle = title.isEmpty() ? defaultTitle() : title;
+    return showBox(parent, text, shownTitle, shownTitle, icon, buttons, defaultButton);
+}
+
+MessageBox::Button MessageBox::showUntitled(QWidget* parent, const QString& text, Icon icon, Buttons buttons)
+{
+    // An empty window title is replaced by the application's name; a blank one is shown as is.
+    return showBox(parent, text, QString(), QStringLiteral(" "), icon, buttons, QMessageBox::NoButton);
 }
 
 void MessageBox::setTestMode(bool enabled)

@@ -31,6 +31,11 @@ public:
     static Button show(QWidget* parent, const QString& text, const QString& title = {}, Icon icon = QMessageBox::NoIcon,
                        Buttons buttons = QMessageBox::Ok, Button defaultButton = QMessageBox::NoButton);
 
+    // A box whose title bar stays blank (Qt would otherwise put the program's name there). Recorded
+    // with an empty title.
+    static Button showUntitled(QWidget* parent, const QString& text, Icon icon = QMessageBox::NoIcon,
+                               Buttons buttons = QMessageBox::Ok);
+
     // Test support.
     static void setTestMode(bool enabled);
     static bool testMode();

@@ -87,16 +87,17 @@ void insertContribuinte(const ContribuinteRecord& c)
 {
     Connection db;
     db.exec(QStringLiteral("Insert into tblContribuinte (IE,RazaoSocial,Cnpj,Cnae,Chave,CCM,OptanteSimples) "
-                           "values (?,?,?,?,?,?,0)"),
-            {c.ie, c.razaoSocial, c.cnpj, c.cnae, c.chave, c.ccm});
+                           "values (?,?,?,?,?,?,?)"),
+            {c.ie, c.razaoSocial, c.cnpj, c.cnae, c.chave, c.ccm, c.optanteSimples ? 1 : 0});
 }
 
-void updateContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnae, const QString& ccm)
+void updateContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnae, const QString& ccm,
+                        bool optanteSimples)
 {
     Connection db;
-    db.exec(QStringLiteral("Update tblContribuinte set RazaoSocial = ?,Cnae = ?,CCM = ?,OptanteSimples = 0 "
+    db.exec(QStringLiteral("Update tblContribuinte set RazaoSocial = ?,Cnae = ?,CCM = ?,OptanteSimples = ? "
                            "where IE = ?"),
-            {razaoSocial, cnae, ccm, ie});
+            {razaoSocial, cnae, ccm, optanteSimples ? 1 : 0, ie});
 }
 
 QList<ContribuinteRecord> listContribuintes()

@@ -52,9 +52,11 @@ void replaceContador(const ContadorRecord& contador);
 void deleteContador();
 
 int countContribuintes(const QString& ie);
-// A new company, never under the Simples Nacional regime.
+// A new company with its Simples Nacional flag as the server reported it.
 void insertContribuinte(const ContribuinteRecord& contribuinte);
-void updateContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnae, const QString& ccm);
+// IE, CNPJ and key stay as stored.
+void updateContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnae, const QString& ccm,
+                        bool optanteSimples);
 QList<ContribuinteRecord> listContribuintes();
 std::optional<ContribuinteRecord> findContribuinte(const QString& ie);
 void deleteContribuinte(const QString& ie);

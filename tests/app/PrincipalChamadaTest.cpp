@@ -1,5 +1,6 @@
 // The main window closed while one of its server calls is in flight: the close waits for the end
 // of the call, the handler finishes on a live window, and the window closes afterwards.
+#include "app/PainelHistorico.h"
 #include "app/Principal.h"
 #include "net/HttpDouble.h"
 #include "support/GuiTest.h"
@@ -102,13 +103,13 @@ void PrincipalChamadaTest::fecharDuranteDetalhes()
 {
     QFETCH(QByteArray, resposta);
     QFETCH(QString, mensagem);
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoComDetalhes));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoComDetalhes));
     m_servidor->setAnswer(resposta);
     fechaQuandoChegar();
     auto* grid = child<QTableWidget>(m_p, "GridTransmissoes");
 
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(0, Principal::ColReferencia)).center());
+                      grid->visualRect(grid->model()->index(0, PainelHistorico::ColReferencia)).center());
 
     QCOMPARE(m_pedidos, 1);
     QVERIFY(!m_fechouNaHora);

@@ -150,7 +150,7 @@ Resultado PrincipalHistoricoTest::atualiza(const QString& retorno)
 
 void PrincipalHistoricoTest::clicaLinha(int linha)
 {
-    const QRect celula = grid()->visualRect(grid()->model()->index(linha, Principal::ColReferencia));
+    const QRect celula = grid()->visualRect(grid()->model()->index(linha, PainelHistorico::ColReferencia));
     QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, celula.center());
 }
 
@@ -159,7 +159,7 @@ QStringList PrincipalHistoricoTest::linhasDoGrid()
     QStringList linhas;
     for (int l = 0; l < grid()->rowCount(); ++l) {
         QStringList celulas;
-        for (int c = 0; c < Principal::ColCount; ++c)
+        for (int c = 0; c < PainelHistorico::ColCount; ++c)
             celulas << (grid()->item(l, c) ? grid()->item(l, c)->text() : QStringLiteral("<nada>"));
         linhas << celulas.join(u'|');
     }
@@ -200,12 +200,12 @@ void PrincipalHistoricoTest::populaRejeicoesEListaVazia()
     QFETCH(QMessageBox::Icon, icone);
     QFETCH(bool, gridIntacto);
     QFETCH(bool, botaoHabilitado);
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1"))));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1"))));
     const QStringList antes = linhasDoGrid();
     auto* botao = child<QPushButton>(m_p, "Command1");
     botao->setEnabled(!botaoHabilitado);
 
-    QVERIFY(m_p->PopulaGridTransmissoes(retorno));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(retorno));
     const auto mostradas = test::takeMessages();
     if (mensagem.isEmpty()) {
         QVERIFY(mostradas.isEmpty());
@@ -217,7 +217,7 @@ void PrincipalHistoricoTest::populaRejeicoesEListaVazia()
         QCOMPARE(mostradas[0].buttons, QMessageBox::Ok);
     }
     QCOMPARE(linhasDoGrid(), gridIntacto ? antes : QStringList());
-    QCOMPARE(grid()->columnCount(), int(Principal::ColCount));
+    QCOMPARE(grid()->columnCount(), int(PainelHistorico::ColCount));
     QCOMPARE(botao->isEnabled(), botaoHabilitado);
 }
 
@@ -231,17 +231,17 @@ void PrincipalHistoricoTest::populaTresLinhasEmOrdem()
                        "<referencia>02/2025</referencia></transferencia>"
                        "<transferencia><referencia>03/2025</referencia><protocolo>P3</protocolo></transferencia>"
                        "</listaTransferencias>");
-    QVERIFY(m_p->PopulaGridTransmissoes(documento));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(documento));
     QCOMPARE(linhasDoGrid(),
              (QStringList{"01/2025|10/02/2025|P1|1|10,00", "02/2025|11/03/2025||2|20,00", "03/2025||P3||"}));
-    QCOMPARE(grid()->item(0, Principal::ColValorAdicionado)->textAlignment(), int(Qt::AlignRight | Qt::AlignTop));
+    QCOMPARE(grid()->item(0, PainelHistorico::ColValorAdicionado)->textAlignment(), int(Qt::AlignRight | Qt::AlignTop));
 
     // A new answer replaces the rows.
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("04/2025", "1", "P4"))));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("04/2025", "1", "P4"))));
     QCOMPARE(grid()->rowCount(), 1);
 
     QString motivo;
-    QVERIFY(!m_p->PopulaGridTransmissoes(QStringLiteral("<listaTransferencias><transferencia>"), &motivo));
+    QVERIFY(!m_p->historico()->PopulaGridTransmissoes(QStringLiteral("<listaTransferencias><transferencia>"), &motivo));
     QVERIFY(!motivo.isEmpty());
 }
 
@@ -410,7 +410,7 @@ void PrincipalHistoricoTest::atualizaFalhas()
 
 void PrincipalHistoricoTest::atualizaSemInfoDipNaoChamaServidor()
 {
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1"))));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1"))));
     m_dir->removeFile(QStringLiteral("info.dip"));
     m_servidor->setAnswer(respostaSoap(historicoAtual()));
     const Resultado r = m_p->RecebeDadosServer();
@@ -422,8 +422,9 @@ void PrincipalHistoricoTest::atualizaSemInfoDipNaoChamaServidor()
 
 void PrincipalHistoricoTest::cliqueNasEntregas()
 {
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "1", "P1") + entrega("02/2025", "2", "P2") +
-                                                       entrega("03/2025", "", "P3") + entrega("04/2025", "7", "P4"))));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(
+        historicoAtual(entrega("01/2025", "1", "P1") + entrega("02/2025", "2", "P2") + entrega("03/2025", "", "P3") +
+                       entrega("04/2025", "7", "P4"))));
     auto* labelOK = child<QLabel>(m_p, "labelOK");
     auto* arvore = child<QTreeWidget>(m_p, "tvwPessoa");
 
@@ -494,8 +495,9 @@ void PrincipalHistoricoTest::detalhesComFalha()
     QFETCH(QByteArray, resposta);
     QFETCH(QString, mensagem);
     QFETCH(QString, titulo);
-    QVERIFY(m_p->CarregaArvoreDetalhes(QStringLiteral("<anterior><m><DETALHE>antes</DETALHE></m></anterior>")));
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "2", "P1"))));
+    QVERIFY(m_p->historico()->CarregaArvoreDetalhes(
+        QStringLiteral("<anterior><m><DETALHE>antes</DETALHE></m></anterior>")));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "2", "P1"))));
     if (resposta.isEmpty())
         m_dir->writeSettings(QStringLiteral("127.0.0.1"), portaMorta());
     m_servidor->setAnswer(resposta);
@@ -532,9 +534,9 @@ void PrincipalHistoricoTest::protocolo()
 {
     QFETCH(QString, referencia);
     QFETCH(QString, esperado);
-    QVERIFY(m_p->PopulaGridTransmissoes(historicoAtual(entrega(referencia.toHtmlEscaped(), "7", "P1"))));
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega(referencia.toHtmlEscaped(), "7", "P1"))));
     if (referencia != u'-')
-        grid()->setCurrentCell(0, Principal::ColReferencia);
+        grid()->setCurrentCell(0, PainelHistorico::ColReferencia);
     auto* botao = child<QPushButton>(m_p, "cmd_Impressao");
     // The port never reaches the receipt's address, and the host is read afresh at each press.
     for (const char* porta : {"8080", "", "1"}) {
@@ -571,7 +573,7 @@ void PrincipalHistoricoTest::openBrowser()
 {
     QFETCH(QString, endereco);
     QFETCH(QString, aberto);
-    QVERIFY(Principal::OpenBrowser(endereco));
+    QVERIFY(PainelHistorico::OpenBrowser(endereco));
     QCOMPARE(Browser::takeOpened(), QStringList{aberto});
 }
 

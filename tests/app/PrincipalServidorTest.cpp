@@ -70,7 +70,7 @@ void PrincipalServidorTest::cleanup()
 void PrincipalServidorTest::clicaLinha(int linha)
 {
     auto* grid = child<QTableWidget>(m_p, "GridTransmissoes");
-    const QRect celula = grid->visualRect(grid->model()->index(linha, Principal::ColReferencia));
+    const QRect celula = grid->visualRect(grid->model()->index(linha, PainelHistorico::ColReferencia));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, celula.center());
 }
 
@@ -85,8 +85,8 @@ void PrincipalServidorTest::historicoDetalhesEProtocolo()
     QVERIFY(child<QLabel>(m_p, "lblAtualizado")->isVisible());
     auto* grid = child<QTableWidget>(m_p, "GridTransmissoes");
     QCOMPARE(grid->rowCount(), 2);
-    QCOMPARE(grid->item(0, Principal::ColProtocolo)->text(), QStringLiteral("2024000101"));
-    QCOMPARE(grid->item(1, Principal::ColReferencia)->text(), QStringLiteral("2024/2025"));
+    QCOMPARE(grid->item(0, PainelHistorico::ColProtocolo)->text(), QStringLiteral("2024000101"));
+    QCOMPARE(grid->item(1, PainelHistorico::ColReferencia)->text(), QStringLiteral("2024/2025"));
 
     clicaLinha(0);
     QVERIFY(child<QLabel>(m_p, "labelOK")->isVisible());

@@ -49,6 +49,16 @@ private slots:
         QCOMPARE(shown[1].icon, QMessageBox::Critical);
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
+
+    // A box with a blank title is recorded with an empty one, not with the program's default.
+    void untitledMessageKeepsItsTitleEmpty()
+    {
+        QCOMPARE(MessageBox::showUntitled(nullptr, QStringLiteral("criado")), QMessageBox::Ok);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QString());
+        QCOMPARE(shown[0].buttons, QMessageBox::Ok);
+    }
 };
 
 QTEST_MAIN(MessageBoxTest)

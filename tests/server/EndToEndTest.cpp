@@ -60,7 +60,7 @@ QList<QPair<QString, QString>> entregas(const QString& document)
     QList<QPair<QString, QString>> rows;
     try {
         for (const tervalia::historico::Linha& linha : tervalia::historico::lerTransferencias(document))
-            rows.append({linha[Principal::ColProtocolo], linha[Principal::ColStatus]});
+            rows.append({linha[PainelHistorico::ColProtocolo], linha[PainelHistorico::ColStatus]});
     } catch (const tervalia::historico::XmlError& error) {
         qWarning("history not well-formed: %s", qPrintable(error.motivo()));
     }

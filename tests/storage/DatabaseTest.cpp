@@ -53,6 +53,7 @@ private slots:
     void failedInsertKeepsStoredContador();
     void apostrophesAreStoredOnce();
     void contribuinteLifecycle();
+    void simplesFlagIsStored();
     void importLeavesDefaults();
     void columnNamesInAnyCase();
 };
@@ -211,7 +212,7 @@ void DatabaseTest::apostrophesAreStoredOnce()
     cadastro::insertContribuinte(contribuinte(QStringLiteral("0620000000000"), QStringLiteral("Pão d'Ouro")));
     QCOMPARE(cadastro::findContribuinte(QStringLiteral("0620000000000"))->razaoSocial, QStringLiteral("Pão d'Ouro"));
     cadastro::updateContribuinte(QStringLiteral("0620000000000"), QStringLiteral("Casa d'Água"),
-                                 QStringLiteral("4711-3/02"), QStringLiteral("x' OR '1'='1"));
+                                 QStringLiteral("4711-3/02"), QStringLiteral("x' OR '1'='1"), false);
     const auto updated = cadastro::findContribuinte(QStringLiteral("0620000000000")).value();
     QCOMPARE(updated.razaoSocial, QStringLiteral("Casa d'Água"));
     QCOMPARE(updated.ccm, QStringLiteral("x' OR '1'='1"));
@@ -240,6 +241,20 @@ void DatabaseTest::contribuinteLifecycle()
     QCOMPARE(cadastro::countContribuintes(a.ie), 0);
     QVERIFY(!cadastro::findContribuinte(a.ie).has_value());
     QCOMPARE(cadastro::listContribuintes(), (QList<ContribuinteRecord>{b}));
+}
+
+// The Simples Nacional flag is stored as given, by the insert and by the update.
+void DatabaseTest::simplesFlagIsStored()
+{
+    test::TestProgramDir dir;
+    auto c = contribuinte(QStringLiteral("0620000000004"), QStringLiteral("Simples"));
+    c.optanteSimples = true;
+    cadastro::insertContribuinte(c);
+    QCOMPARE(cadastro::findContribuinte(c.ie)->optanteSimples, true);
+    cadastro::updateContribuinte(c.ie, c.razaoSocial, c.cnae, c.ccm, false);
+    QCOMPARE(cadastro::findContribuinte(c.ie)->optanteSimples, false);
+    cadastro::updateContribuinte(c.ie, c.razaoSocial, c.cnae, c.ccm, true);
+    QCOMPARE(cadastro::findContribuinte(c.ie)->optanteSimples, true);
 }
 
 void DatabaseTest::importLeavesDefaults()

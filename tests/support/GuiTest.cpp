@@ -66,6 +66,15 @@ QList<MessageBox::Shown> takeMessages()
     return MessageBox::takeShown();
 }
 
+QWidget* topLevel(const char* name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String(name) && w->isVisible())
+            return w;
+    }
+    return nullptr;
+}
+
 int programEndings()
 {
     return endings;

@@ -23,6 +23,9 @@ QList<MessageBox::Shown> takeMessages();
 // Number of times "Sair" ended the program since startGuiTest().
 int programEndings();
 
+// The shown top-level window of that object name, or nullptr.
+QWidget* topLevel(const char* name);
+
 // The control of a window by its name; a missing control stops the test run at once, since every
 // check after it would be meaningless.
 template <class T> T* child(QWidget* window, const char* name)
