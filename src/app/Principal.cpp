@@ -3,14 +3,20 @@
 
 #include "accountant/frmContador.h"
 #include "BuildConfig.h"
+#include "delivery/frmEntregas.h"
 #include "frmSobre.h"
+#include "platform/Browser.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
 #include "platform/Session.h"
 #include "Resources.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 #include "taxpayers/frmtbl_CriaContribuinte.h"
 #include "taxpayers/ListasContribuinte.h"
+
+#include <QDir>
+#include <QUrl>
 
 namespace tervalia {
 
@@ -44,6 +50,8 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnContador, &QAction::triggered, this, &Principal::abrirContador);
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
+    connect(m_ui->mnEntregas, &QAction::triggered, this, [] { frmEntregas::abrir(); });
+    connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
 }
 
 Principal::~Principal() = default;
@@ -119,6 +127,16 @@ void Principal::mostrarAjuda()
     MessageBox::show(this,
                      QStringLiteral("Para maiores infomações acesse: http://") + QString::fromUtf8(build::siteAddress),
                      QStringLiteral("Tervalia - MG"), QMessageBox::Information);
+}
+
+// The databases, the settings and the copies of the deliveries, in the file manager.
+void Principal::abrirPastaPrograma()
+{
+    if (!Browser::open(QUrl::fromLocalFile(programDir()).toString()))
+        MessageBox::show(this,
+                         QStringLiteral("Não foi possível abrir a pasta do programa no gerenciador de arquivos:\r\n") +
+                             QDir::toNativeSeparators(programDir()),
+                         QStringLiteral("Tervalia - MG"), QMessageBox::Warning);
 }
 
 void Principal::mostrarSobre()

@@ -50,6 +50,7 @@ private:
     void abrirCriaContribuinte();
     void mostrarAjuda();
     void mostrarSobre();
+    void abrirPastaPrograma();
 
     std::unique_ptr<Ui::Principal> m_ui;
 };

@@ -3,6 +3,7 @@
 #include "app/Principal.h"
 #include "app/Startup.h"
 #include "storage/Cadastro.h"
+#include "platform/Browser.h"
 #include "support/GuiTest.h"
 #include "support/TestProgramDir.h"
 
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -54,6 +56,7 @@ private slots:
     void mainWindowBeforeAnySelection();
     void gridHeadersAndHiddenColumns();
     void menusAndShortcuts();
+    void deliveriesAndProgramFolder();
 
     void novoWithoutContador();
     void novoWithContador();
@@ -208,7 +211,9 @@ void ShellTest::menusAndShortcuts()
                  {"mnExcluir", "&Excluir", ""},
                  {"mnContador", "C&ontador", "F6"},
                  {"mnSAjuda", "A&juda", "F1"},
-                 {"mnSobre", "&Sobre", ""}};
+                 {"mnSobre", "&Sobre", ""},
+                 {"mnEntregas", "&Entregas realizadas neste computador", ""},
+                 {"mnAbrirPasta", "Abrir &pasta do programa", ""}};
     for (const auto& item : items) {
         QAction* a = action(p, item.name);
         QCOMPARE(a->text(), QString::fromLatin1(item.text));
@@ -220,6 +225,23 @@ void ShellTest::menusAndShortcuts()
     QVERIFY(contribuinte[4]->isSeparator());
     QCOMPARE(contribuinte[4]->objectName(), QStringLiteral("space2"));
     QCOMPARE(contribuinte[5], action(p, "mnContador"));
+}
+
+// The two ways to the user's files: the list of deliveries made here, and the program directory.
+void ShellTest::deliveriesAndProgramFolder()
+{
+    Principal* p = openPrincipal();
+    const QList<QAction*> arquivo = child<QMenu>(p, "mnArquivo")->actions();
+    QCOMPARE(arquivo.first()->text(), QStringLiteral("&Entregas realizadas neste computador"));
+    arquivo.first()->trigger();
+    QWidget* entregas = test::topLevel("frmEntregas");
+    QVERIFY(entregas && entregas->isVisible());
+    QCOMPARE(entregas->windowTitle(), QStringLiteral("Entregas realizadas neste computador"));
+
+    QAction* pasta = action(p, "mnAbrirPasta");
+    QCOMPARE(pasta->text(), QStringLiteral("Abrir &pasta do programa"));
+    pasta->trigger();
+    QCOMPARE(Browser::takeOpened(), QStringList{QUrl::fromLocalFile(m_dir->path()).toString()});
 }
 
 void ShellTest::novoWithoutContador()
