@@ -254,5 +254,9 @@ int main(int argc, char** argv)
     const double extra = median(extraMemory);
     std::printf("memory: idle %lld kB, peak %lld kB, peak above idle %.2f x the file size (goal <= 1.20): %s\n", idle,
                 hwm, extra, extra <= 1.2 ? "met" : "NOT met");
+    const double razao = theirs.isEmpty() ? 0 : median(theirs) / median(ours);
+    std::printf("BENCH upload: %.1f MB at %.2f x curl's throughput, peak %.2f x the file above idle; goal >= 0.90 x "
+                "and <= 1.20 x; %s\n",
+                mb, razao, extra, razao >= 0.9 && extra <= 1.2 ? "met" : "not met");
     return 0;
 }
