@@ -6,7 +6,7 @@
 
 using namespace tervalia;
 
-class TestIEValida : public QObject
+class IEValidaTest : public QObject
 {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ private slots:
 // One or more numbers per unit, with the positions of their check digits among the digits.
 // "SINTEGRA" marks the worked example printed on the unit's page of the SINTEGRA rules; the others
 // say where they come from or how they were worked out.
-void TestIEValida::exemplos_data()
+void IEValidaTest::exemplos_data()
 {
     QTest::addColumn<QString>("uf");
     QTest::addColumn<QString>("texto");
@@ -71,7 +71,7 @@ void TestIEValida::exemplos_data()
 }
 
 // Each example is accepted, and any other value in any one of its check digits is refused.
-void TestIEValida::exemplos()
+void IEValidaTest::exemplos()
 {
     QFETCH(QString, uf);
     QFETCH(QString, texto);
@@ -87,7 +87,7 @@ void TestIEValida::exemplos()
     }
 }
 
-void TestIEValida::casos_data()
+void IEValidaTest::casos_data()
 {
     QTest::addColumn<QString>("uf");
     QTest::addColumn<QString>("texto");
@@ -170,7 +170,7 @@ void TestIEValida::casos_data()
     linha("full-width digits ignored", "SP", QString::fromUtf8("１１０.042.490.114"), false);
 }
 
-void TestIEValida::casos()
+void IEValidaTest::casos()
 {
     QFETCH(QString, uf);
     QFETCH(QString, texto);
@@ -179,7 +179,7 @@ void TestIEValida::casos()
 }
 
 // Numbers that every last digit makes valid, or that no last digit does.
-void TestIEValida::qualquerUltimoDigito_data()
+void IEValidaTest::qualquerUltimoDigito_data()
 {
     QTest::addColumn<QString>("uf");
     QTest::addColumn<QString>("inicio");
@@ -222,7 +222,7 @@ void TestIEValida::qualquerUltimoDigito_data()
                                           << "110.042.491.11" << false;
 }
 
-void TestIEValida::qualquerUltimoDigito()
+void IEValidaTest::qualquerUltimoDigito()
 {
     QFETCH(QString, uf);
     QFETCH(QString, inicio);
@@ -231,5 +231,5 @@ void TestIEValida::qualquerUltimoDigito()
         QCOMPARE(IEValida(inicio + QString::number(digito), uf), valido);
 }
 
-QTEST_APPLESS_MAIN(TestIEValida)
-#include "tst_ievalida.moc"
+QTEST_APPLESS_MAIN(IEValidaTest)
+#include "IEValidaTest.moc"

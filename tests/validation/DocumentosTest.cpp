@@ -6,7 +6,7 @@
 
 using namespace tervalia;
 
-class TestDocumentos : public QObject
+class DocumentosTest : public QObject
 {
     Q_OBJECT
 
@@ -19,7 +19,7 @@ private slots:
     void digitoTrocado();
 };
 
-void TestDocumentos::cnpj_data()
+void DocumentosTest::cnpj_data()
 {
     QTest::addColumn<QString>("texto");
     QTest::addColumn<bool>("valido");
@@ -43,14 +43,14 @@ void TestDocumentos::cnpj_data()
     QTest::newRow("public company") << "33.000.167/0001-01" << true;
 }
 
-void TestDocumentos::cnpj()
+void DocumentosTest::cnpj()
 {
     QFETCH(QString, texto);
     QFETCH(bool, valido);
     QCOMPARE(CNPJValida(texto), valido);
 }
 
-void TestDocumentos::cpf_data()
+void DocumentosTest::cpf_data()
 {
     QTest::addColumn<QString>("texto");
     QTest::addColumn<bool>("valido");
@@ -71,14 +71,14 @@ void TestDocumentos::cpf_data()
     QTest::newRow("last digit missing") << "123.456.789-0" << false;
 }
 
-void TestDocumentos::cpf()
+void DocumentosTest::cpf()
 {
     QFETCH(QString, texto);
     QFETCH(bool, valido);
     QCOMPARE(CPFValida(texto), valido);
 }
 
-void TestDocumentos::digitoTrocado_data()
+void DocumentosTest::digitoTrocado_data()
 {
     QTest::addColumn<bool>("cnpj");
     QTest::addColumn<QString>("texto");
@@ -91,7 +91,7 @@ void TestDocumentos::digitoTrocado_data()
 }
 
 // Any other value in either check digit of a valid number makes it invalid.
-void TestDocumentos::digitoTrocado()
+void DocumentosTest::digitoTrocado()
 {
     QFETCH(bool, cnpj);
     QFETCH(QString, texto);
@@ -108,5 +108,5 @@ void TestDocumentos::digitoTrocado()
     }
 }
 
-QTEST_APPLESS_MAIN(TestDocumentos)
-#include "tst_documentos.moc"
+QTEST_APPLESS_MAIN(DocumentosTest)
+#include "DocumentosTest.moc"
