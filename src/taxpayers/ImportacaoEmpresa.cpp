@@ -40,17 +40,13 @@ ResultadoEmpresa guarda(const EmpresaNovaGia& empresa, const RespostaChave& resp
 
 ResultadoEmpresa importaEmpresa(const EmpresaNovaGia& empresa, const certstore::Certificate& certificado)
 {
-    namespace c = servidor::chave;
     QString resposta;
     try {
-        resposta = EnviaSoap(
-            servidor::operacao::chave,
-            montaEnvelope(servidor::operacao::chave,
-                          {{c::paramIe, empresa.ie}, {c::paramCnpj, empresa.cnpj}, {c::paramCodigo, c::codigoAcesso}}));
+        resposta = pedeChave(empresa.ie, empresa.cnpj);
     } catch (const SoapError&) {
         return situacao(Situacao::FalhaComunicacao);
     }
-    if (resposta.contains(c::naoAutorizado))
+    if (resposta.contains(servidor::chave::naoAutorizado))
         return situacao(Situacao::NaoAutorizada);
     bool falhou = false;
     const QString retorno = GetResult(resposta, servidor::elementoResultado, &falhou);

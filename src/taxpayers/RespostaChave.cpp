@@ -1,9 +1,18 @@
 #include "RespostaChave.h"
 
 #include "net/Servidor.h"
+#include "net/Soap.h"
 #include "net/TextoPosicional.h"
 
 namespace tervalia {
+
+QString pedeChave(const QString& ie, const QString& cnpj)
+{
+    namespace c = servidor::chave;
+    return EnviaSoap(servidor::operacao::chave,
+                     montaEnvelope(servidor::operacao::chave,
+                                   {{c::paramIe, ie}, {c::paramCnpj, cnpj}, {c::paramCodigo, c::codigoAcesso}}));
+}
 
 std::optional<RespostaChave> lerRespostaChave(const QString& retorno)
 {

@@ -16,6 +16,10 @@ struct RespostaChave
     QString chave;          // positions 61-68, exactly 8 characters
 };
 
+// Asks the server for a company's key ("Transferencia.ecnpj" with the IE and CNPJ as shown and the
+// fixed access code) and returns its whole answer. Throws SoapError when the exchange fails.
+QString pedeChave(const QString& ie, const QString& cnpj);
+
 // The "return" text read; nothing when it is too short to hold the key or its date does not read.
 std::optional<RespostaChave> lerRespostaChave(const QString& retorno);
 

@@ -92,18 +92,14 @@ ResultadoCertificado pedidoChave(QWidget* janela, const PedidoCertificado& pedid
     if (resultado.certificado->hasCrlDistributionPoints)
         ListaUrlsCrl(janela, *resultado.certificado);
 
-    namespace c = servidor::chave;
     QString resposta;
     try {
-        resposta = EnviaSoap(
-            servidor::operacao::chave,
-            montaEnvelope(servidor::operacao::chave,
-                          {{c::paramIe, empresa.ie}, {c::paramCnpj, empresa.cnpj}, {c::paramCodigo, c::codigoAcesso}}));
+        resposta = pedeChave(empresa.ie, empresa.cnpj);
     } catch (const SoapError&) {
         MessageBox::show(janela, mensagemComunicacao());
         return resultado;
     }
-    if (resposta.contains(c::naoAutorizado)) {
+    if (resposta.contains(servidor::chave::naoAutorizado)) {
         MessageBox::show(janela,
                          QStringLiteral("Atenção, não foi encontrado cadastro para as informações preenchidas.\r\n\r\n"
                                         "Solicitamos entrar em contato por E-MAIL com o suporte, informando: CNPJ, IE "
