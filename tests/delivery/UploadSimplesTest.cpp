@@ -46,6 +46,18 @@ const QString tituloSimples =
     QStringLiteral("Selecione o arquivo PDF - Declaração - SIMPLES NACIONAL - Prefeitura Municipal de Ostare");
 const QString tituloVaf = QStringLiteral("Selecione o arquivo GDB para Entrega  - Prefeitura Municipal de Ostare");
 
+// The shared window behaviour as the VAF window will have it: the error shown, the window kept.
+class JanelaTeste : public JanelaEntrega
+{
+public:
+    JanelaTeste() : JanelaEntrega(OpcoesUpload::vaf())
+    {
+        auto* p = new PainelUpload(this);
+        ligaPainel(p);
+    }
+    void envia(const QString& endereco) { enviar(endereco, QStringLiteral("VAF.MDB")); }
+};
+
 QString mensagem(int marca)
 {
     return OpcoesUpload::simplesNacional().marcasRecusa.at(marca).mensagem;
@@ -78,12 +90,17 @@ private slots:
     void marcas();
     void servidorHostil_data();
     void servidorHostil();
+    void entregaNoServidor_data();
     void entregaNoServidor();
     void despachoSemContador();
     void despachoPorRegime_data();
     void despachoPorRegime();
     void despachoEmpresaExcluida();
     void escolhaLembraPasta();
+    void envioRecusado_data();
+    void envioRecusado();
+    void erroMostradoJanelaFica();
+    void falhaDaAtualizacaoECopia();
 
 private:
     frmUploadSimples* abreJanela(const QString& arquivo, const QByteArray& conteudo);
@@ -223,7 +240,6 @@ void UploadSimplesTest::bytesComoEnviados()
     selecionaNoPrincipal(ieSimples, chaveSimples);
     frmUploadSimples* janela = abreJanela(QStringLiteral("Declaração.pdf"), pdf.toUtf8());
     QPointer<frmUploadSimples> viva(janela);
-    // The refresh asks the double too and cannot read its answer: it says so itself.
     enviaPelaJanela(janela);
     QTRY_VERIFY(!viva);
     QVERIFY(http.requests().size() >= 1);
@@ -232,7 +248,9 @@ void UploadSimplesTest::bytesComoEnviados()
     QVERIFY(r.body.contains("filename=\"Declara\xe7\xe3o.pdf\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
                             pdf.toUtf8() + "\r\n--"));
     QCOMPARE(m_pausas.mid(0, 3), (QList<int>{50, 100, 1500}));
-    test::takeMessages();
+    // The refresh asked the double too and could not read its answer; it said so itself.
+    QCOMPARE(textos(test::takeMessages()),
+             QStringList{QStringLiteral("O Servidor está indisponivel, tente novamente mais tarde.")});
 }
 
 void UploadSimplesTest::marcas_data()
@@ -297,10 +315,22 @@ void UploadSimplesTest::servidorHostil()
     QVERIFY(child<QPushButton>(janela, "cmdUpload")->isEnabled());
 }
 
+void UploadSimplesTest::entregaNoServidor_data()
+{
+    QTest::addColumn<QByteArray>("conteudo");
+    QTest::addColumn<int>("marca"); // the refusal shown, -1 when the delivery is accepted
+    QTest::newRow("accepted") << pdf.toUtf8() << -1;
+    QTest::newRow("not a PDF") << QByteArray("GIF89a") << 0;
+    QTest::newRow("a receipt") << QByteArray("%PDF-1.4\nRECIBO\n%%EOF\n") << 1;
+    QTest::newRow("saved again") << QByteArray("%PDF-1.4\n%%EOF\nmais\n%%EOF\n") << 2;
+}
+
 // The whole road: the delivery button, the certificate, the stand-in server, the new delivery in
 // the refreshed history and in the copy kept here.
 void UploadSimplesTest::entregaNoServidor()
 {
+    QFETCH(QByteArray, conteudo);
+    QFETCH(int, marca);
     cadastro::insertContribuinte({ieSimples,
                                   QStringLiteral("Restaurante Sabor de Minas ME"),
                                   QStringLiteral("09.384.756/0001-56"),
@@ -317,16 +347,20 @@ void UploadSimplesTest::entregaNoServidor()
     QCOMPARE(textos(test::takeMessages()), QStringList{avisoCertificado});
     QPointer<frmUploadSimples> janela = frmUploadSimples::existing();
     QVERIFY(janela);
+    QVERIFY(!p->anoTrabalho.isEmpty());
     QVERIFY(janela->windowTitle().endsWith(QStringLiteral(" - Ano trabalho: ") + p->anoTrabalho));
     QVERIFY(p->isEnabled());
-    janela->close();
-    QTRY_VERIFY(!janela);
 
-    janela = abreJanela(QStringLiteral("DeclaracaoDASN-2025.pdf"), pdf.toUtf8());
+    m_dir->writeFile(QStringLiteral("DeclaracaoDASN-2025.pdf"), conteudo);
+    janela->findChild<EscolhaArquivo*>()->setPasta(m_dir->path());
+    auto* lista = child<QListWidget>(janela, "file");
+    QListWidgetItem* item = lista->findItems(QStringLiteral("DeclaracaoDASN-2025.pdf"), Qt::MatchExactly).at(0);
+    lista->setCurrentItem(item);
+    emit lista->itemClicked(item);
     enviaPelaJanela(janela);
     QTRY_VERIFY_WITH_TIMEOUT(!janela, 20000);
-    QCOMPARE(textos(test::takeMessages()), QStringList());
-    QCOMPARE(grade->rowCount(), antes + 1);
+    QCOMPARE(textos(test::takeMessages()), marca < 0 ? QStringList() : QStringList{mensagem(marca)});
+    QCOMPARE(grade->rowCount(), antes + (marca < 0 ? 1 : 0));
     const QList<Entrega> copias = listaEntregas();
     QCOMPARE(copias.size(), 1);
     QCOMPARE(copias[0].ie, ieSimples);
@@ -431,6 +465,99 @@ void UploadSimplesTest::escolhaLembraPasta()
     // Across runs: the folder is read back from the program directory.
     EscolhaArquivo::esqueceUltimaPasta();
     QCOMPARE(EscolhaArquivo(nullptr).pasta(), esperada);
+}
+
+void UploadSimplesTest::envioRecusado_data()
+{
+    QTest::addColumn<QString>("endereco");
+    QTest::addColumn<bool>("arquivo");
+    QTest::addColumn<QString>("inicio"); // how the message starts; empty: the chooser was cancelled
+    QTest::addColumn<QString>("titulo");
+    QTest::newRow("no file") << "http://127.0.0.1:20000 /x?a=" << false << "No File Chosen"
+                             << "ERROR";
+    QTest::newRow("no host") << "http://:20000 /x?a=" << true << "Invalid Host"
+                             << "ERROR";
+    QTest::newRow("port too high") << "http://127.0.0.1:40000 /x?a=" << true << "A porta \"40000\""
+                                   << "ERROR";
+    // The settings' port stands in for one the address lacks; here it is no number either.
+    QTest::newRow("port not a number") << "http://127.0.0.1:abc /x?a=" << true << "A porta do servidor em dipam.ini"
+                                       << "ERROR";
+    QTest::newRow("certificate refused") << "http://127.0.0.1:20000 /x?a=" << true << ""
+                                         << "";
+}
+
+void UploadSimplesTest::envioRecusado()
+{
+    QFETCH(QString, endereco);
+    QFETCH(bool, arquivo);
+    QFETCH(QString, inicio);
+    QFETCH(QString, titulo);
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), QStringLiteral("abc"));
+    auto* janela = new JanelaTeste;
+    janela->show();
+    if (arquivo) {
+        m_dir->writeFile(QStringLiteral("VAF.MDB"), "x");
+        janela->painel()->txtUploadFile->setText(m_dir->file(QStringLiteral("VAF.MDB")));
+    }
+    if (inicio.isEmpty())
+        EscolhaCertificado::queueCancelamento();
+    else
+        EscolhaCertificado::queueEscolha(m_titulares[1]);
+    janela->envia(endereco);
+    const auto shown = test::takeMessages();
+    if (inicio.isEmpty()) {
+        QVERIFY(shown.isEmpty());
+        QVERIFY(!janela->certificadoValido());
+    } else {
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(inicio), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].title, titulo);
+        QCOMPARE(shown[0].icon, QMessageBox::Critical);
+    }
+    QCOMPARE(janela->upload()->estado(), Upload::Estado::Ocioso);
+    QVERIFY(janela->isVisible());
+    janela->close();
+}
+
+void UploadSimplesTest::erroMostradoJanelaFica()
+{
+    QTcpServer livre;
+    QVERIFY(test::HttpDouble::listenBelow32768(livre));
+    const QString porta = QString::number(livre.serverPort());
+    livre.close();
+    QPointer<JanelaTeste> janela = new JanelaTeste;
+    janela->show();
+    m_dir->writeFile(QStringLiteral("VAF.MDB"), "x");
+    janela->painel()->txtUploadFile->setText(m_dir->file(QStringLiteral("VAF.MDB")));
+    EscolhaCertificado::queueEscolha(m_titulares[1]);
+    janela->envia(QStringLiteral("http://127.0.0.1:%1 /x?a=").arg(porta));
+    const auto shown = test::takeMessages();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].title, QStringLiteral("ERROR"));
+    QCOMPARE(shown[0].icon, QMessageBox::Warning);
+    QVERIFY(janela && janela->isVisible());
+    janela->close();
+}
+
+// After the upload: a refresh that cannot reach the server and a copy that cannot be kept are both
+// told, and the window still closes.
+void UploadSimplesTest::falhaDaAtualizacaoECopia()
+{
+    test::HttpDouble http(true);
+    http.setAnswer(test::HttpDouble::answer("ENTREGA RECEBIDA", "text/html"));
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), http.port());
+    m_dir->writeFile(QStringLiteral("entregas"), "not a folder");
+    http.setOnRequest([this] { m_dir->writeSettings(QStringLiteral("127.0.0.1"), QStringLiteral("1")); });
+    selecionaNoPrincipal(ieSimples, chaveSimples);
+    QPointer<frmUploadSimples> janela = abreJanela(QStringLiteral("a.pdf"), pdf.toUtf8());
+    enviaPelaJanela(janela);
+    QTRY_VERIFY(!janela);
+    const QStringList t = textos(test::takeMessages());
+    QCOMPARE(t.size(), 2);
+    QVERIFY2(t[0].startsWith(QStringLiteral("A entrega foi enviada, mas a cópia")), qPrintable(t[0]));
+    QVERIFY2(t[1].startsWith(QStringLiteral("O arquivo foi enviado, mas o histórico")), qPrintable(t[1]));
+    QVERIFY(t[1].size() > 90); // with the refresh's own description
+    QVERIFY(Principal::instance()->isEnabled());
 }
 
 QTEST_MAIN(UploadSimplesTest)
