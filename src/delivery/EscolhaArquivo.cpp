@@ -135,9 +135,27 @@ bool EscolhaArquivo::setPasta(const QString& pasta)
     }
     m_arquivos->clear();
     m_arquivos->addItems(d.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
+    mostraUnidade();
     m_pastas->setToolTip(QDir::toNativeSeparators(m_pasta));
     m_pastas->setAccessibleDescription(QDir::toNativeSeparators(m_pasta));
     return true;
+}
+
+// The drive shown is the one holding the folder: the entry with the longest root above it.
+void EscolhaArquivo::mostraUnidade()
+{
+    int melhor = -1;
+    qsizetype tamanho = -1;
+    for (int i = 0; i < m_unidades->count(); ++i) {
+        const QString raiz = QDir(m_unidades->itemData(i).toString()).absolutePath();
+        const bool contem = m_pasta == raiz || m_pasta.startsWith(raiz.endsWith(u'/') ? raiz : raiz + u'/');
+        if (contem && raiz.size() > tamanho) {
+            melhor = i;
+            tamanho = raiz.size();
+        }
+    }
+    if (melhor >= 0)
+        m_unidades->setCurrentIndex(melhor);
 }
 
 QStringList EscolhaArquivo::arquivos() const

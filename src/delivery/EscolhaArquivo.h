@@ -40,6 +40,7 @@ signals:
 private:
     void preencheUnidades();
     void unidadeEscolhida(int indice);
+    void mostraUnidade();
     void escolheArquivo();
 
     QComboBox* m_unidades;

@@ -66,7 +66,11 @@ void JanelaEntrega::ligaPainel(PainelUpload* painel)
         painel->lblSendSpeed->setText(texto);
         painel->ProgressBar1->setValue(valor);
     });
-    connect(m_upload, &Upload::envioConcluido, painel->lblSendSpeed, &QLabel::setText);
+    // A file sent in one piece reports a single progress event at 0 %: the bar shows the end.
+    connect(m_upload, &Upload::envioConcluido, this, [painel](const QString& texto) {
+        painel->lblSendSpeed->setText(texto);
+        painel->ProgressBar1->setValue(100);
+    });
     connect(m_upload, &Upload::dadosRecebidos, this, [painel](const QString& texto) {
         painel->txtResponse->moveCursor(QTextCursor::End);
         painel->txtResponse->insertPlainText(texto);

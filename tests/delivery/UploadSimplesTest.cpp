@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -307,6 +308,14 @@ void UploadSimplesTest::servidorHostil()
     Principal::instance()->show();
     QPointer<frmUploadSimples> janela = abreJanela(QStringLiteral("a.pdf"), pdf.toUtf8());
     enviaPelaJanela(janela);
+    if (caso == QLatin1String("silencio")) {
+        // Sent, waiting for the answer: the panel shows where the exchange stands.
+        QTRY_COMPARE(child<QLabel>(janela, "lblSendSpeed")->text(), QStringLiteral("Aguarde, carregando informações"));
+        QCOMPARE(child<QProgressBar>(janela, "ProgressBar1")->value(), 100);
+        QVERIFY(child<QPlainTextEdit>(janela, "txtRequest")
+                    ->toPlainText()
+                    .startsWith(QStringLiteral("POST /client/xt_upload_simples.php?contador=")));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
     QVERIFY(test::takeMessages().isEmpty());
     QVERIFY(Principal::instance()->isEnabled());
@@ -447,7 +456,15 @@ void UploadSimplesTest::escolhaLembraPasta()
     {
         EscolhaArquivo escolha;
         QCOMPARE(escolha.pasta(), QDir(m_home.path()).absolutePath());
-        QVERIFY(child<QComboBox>(&escolha, "Drive1")->count() >= 2);
+        auto* unidades = child<QComboBox>(&escolha, "Drive1");
+        QVERIFY(unidades->count() >= 2);
+        QCOMPARE(unidades->currentIndex(), 0); // the home folder
+        // Choosing a drive shows its root; the drive list follows the folder shown.
+        const int raiz = unidades->findData(QStringLiteral("/"));
+        QVERIFY(raiz > 0);
+        emit unidades->activated(raiz);
+        QCOMPARE(escolha.pasta(), QStringLiteral("/"));
+        QCOMPARE(unidades->currentIndex(), raiz);
         escolha.setPasta(m_dir->file(QStringLiteral("sub")));
         auto* pastas = child<QListWidget>(&escolha, "dir");
         QCOMPARE(pastas->item(0)->text(), QStringLiteral(".."));
