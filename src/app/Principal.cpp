@@ -39,6 +39,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     m_ui->mnContribuinte->insertSeparator(m_ui->mnContador)->setObjectName(QStringLiteral("space2"));
     connect(historico(), &PainelHistorico::entregaPermitida, m_ui->Command1, &QPushButton::setEnabled);
 
+    connect(m_ui->Command1, &QPushButton::clicked, this, &Principal::entregar);
     connect(m_ui->mnSair, &QAction::triggered, this, [] { endProgram(); });
     connect(m_ui->mnContribuinteNovo, &QAction::triggered, this, &Principal::novoContribuinte);
     connect(m_ui->mnContribuinteSelecionar, &QAction::triggered, this, [this] {

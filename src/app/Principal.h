@@ -45,6 +45,8 @@ private:
     void retiraSelecao();
     // Shows a child window; its closing switches the main window on.
     void abreFilha(QWidget* filha);
+    // Command1: opens the delivery window of the selected company's regime.
+    void entregar();
     void novoContribuinte();
     void abrirContador();
     void abrirCriaContribuinte();

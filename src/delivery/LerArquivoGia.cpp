@@ -1,9 +1,9 @@
 #include "LerArquivoGia.h"
 
+#include "net/Windows1252.h"
 #include "platform/ProgramDir.h"
 #include "RegistroGia.h"
 #include "storage/Database.h"
-#include "net/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>

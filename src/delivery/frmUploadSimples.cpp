@@ -1,0 +1,57 @@
+#include "frmUploadSimples.h"
+#include "ui_frmUploadSimples.h"
+
+#include "app/JanelaPrincipal.h"
+#include "net/Servidor.h"
+#include "platform/MessageBox.h"
+
+#include <QDir>
+#include <QLineEdit>
+
+namespace tervalia {
+
+frmUploadSimples::frmUploadSimples(QWidget* parent)
+    : JanelaEntrega(OpcoesUpload::simplesNacional(), parent), m_ui(std::make_unique<Ui::frmUploadSimples>())
+{
+    m_ui->setupUi(this);
+    ligaPainel(m_ui->painelUpload);
+    connect(m_ui->escolhaArquivo, &EscolhaArquivo::arquivoEscolhido, this, &frmUploadSimples::file_Click);
+    connect(m_ui->cmdUpload, &QPushButton::clicked, this, &frmUploadSimples::cmdUpload_Click);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &QWidget::close);
+}
+
+frmUploadSimples::~frmUploadSimples() = default;
+
+frmUploadSimples* frmUploadSimples::abrir()
+{
+    frmUploadSimples* janela = instance();
+    janela->show();
+    janela->raise();
+    janela->activateWindow();
+    return janela;
+}
+
+// Only the extension is looked at: what is inside the PDF is the server's business.
+void frmUploadSimples::file_Click(const QString& pasta, const QString& nome)
+{
+    m_ui->painelUpload->txtUploadFile->setText(QDir::toNativeSeparators(QDir(pasta).filePath(nome)));
+    m_nomeArquivo = nome;
+    if (nome.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        m_ui->cmdUpload->setEnabled(true);
+        JanelaPrincipal::switchOn();
+    } else {
+        m_ui->cmdUpload->setEnabled(false);
+        MessageBox::show(this, QStringLiteral("Arquivo Inválido"));
+    }
+}
+
+void frmUploadSimples::cmdUpload_Click()
+{
+    const JanelaPrincipal* principal = JanelaPrincipal::aberta();
+    const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
+    const QString chave = principal ? principal->chaveSelecionada() : QString();
+    // The Simples Nacional delivery names no documents: "gias" is always present and empty.
+    enviar(EnderecoUpload(servidor::caminhoUploadSimples, contador, chave, QString()), m_nomeArquivo);
+}
+
+} // namespace tervalia
