@@ -3,8 +3,10 @@
 #include "accountant/frmContador.h"
 #include "app/Principal.h"
 #include "ContribuinteTestSupport.h"
+#include "platform/EscolhaCertificado.h"
 #include "storage/Database.h"
 #include "support/StandInServer.h"
+#include "support/TestCertificates.h"
 #include "support/TestProgramDir.h"
 #include "taxpayers/frmtbl_CadastroContribuinte.h"
 #include "taxpayers/frmtbl_CriaContribuinte.h"
@@ -18,6 +20,7 @@
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -105,7 +108,7 @@ private slots:
 private:
     Principal* abrePrincipal();
     QWidget* abreLista(Lista lista);
-    // The key step of the road: typed by hand here; a certificate from a test store can take its place.
+    // The key step of the road: the company's e-CNPJ from a test store, chosen in the chooser.
     void obtemChave(QWidget* criacao, const QString& chave);
 
     std::unique_ptr<test::StandInServer> m_servidor;
@@ -149,7 +152,24 @@ QWidget* ListaContribuinteTest::abreLista(Lista lista)
 
 void ListaContribuinteTest::obtemChave(QWidget* criacao, const QString& chave)
 {
-    digita(criacao, "Chave", chave);
+    test::TestCertificates certificados;
+    test::CertProfile eCnpj(QStringLiteral("MERCEARIA BOA VISTA LTDA"), test::EmpresaTeste().cnpj);
+    eCnpj.validFrom = QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC); // before the server's clock
+    QTemporaryDir home;
+    const QStringList titulares = certificados.installStore(home.path(), {eCnpj});
+    const QByteArray casa = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    EscolhaCertificado::queueEscolha(titulares.first());
+    QTest::mouseClick(child<QPushButton>(criacao, "Command1"), Qt::LeftButton);
+    qputenv("HOME", casa);
+
+    const auto oferecidos = EscolhaCertificado::takeOferecidos();
+    QCOMPARE(oferecidos.size(), 1);
+    QCOMPARE(oferecidos[0].titulo, QStringLiteral("Selecione o Certificado Digital (e-CNPJ)"));
+    QCOMPARE(oferecidos[0].texto, QStringLiteral("Escolha o certificado e-CNPJ da empresa para receber a chave"));
+    QVERIFY(test::takeMessages().isEmpty());
+    QCOMPARE(campo(criacao, "Chave")->text(), chave);
+    QVERIFY(!child<QCheckBox>(criacao, "flag_optantesimples")->isChecked());
 }
 
 void ListaContribuinteTest::listsFromTheMenus_data()
