@@ -37,7 +37,7 @@ using test::TestCertificates;
 
 namespace {
 const QString ieDebito = QStringLiteral("7001234500028");
-const QString chaveDebito = QStringLiteral("K7M2Q9XA");
+const QString chaveDebito = QStringLiteral("K7M2Q9TX");
 const QString tituloMG = QStringLiteral("Tervalia - MG");
 const QString semEmpresa = QStringLiteral("Erro: Arquivo não contém informações da empresa selecionada");
 const QString fecheVaf =
@@ -375,7 +375,7 @@ void FrmUploadTest::selecaoParaCimaBytesEnviados()
              QStringList{QStringLiteral("O Servidor está indisponivel, tente novamente mais tarde.")});
     QVERIFY(http.requests().size() >= 1);
     const auto& r = http.requests().first();
-    QCOMPARE(r.target, QByteArray("/client/xt_upload.php?contador=123.456.789-09&chave=K7M2Q9XA&gias=312,400,401"));
+    QCOMPARE(r.target, QByteArray("/client/xt_upload.php?contador=123.456.789-09&chave=K7M2Q9TX&gias=312,400,401"));
     QVERIFY(r.body.contains("Content-Disposition: form-data; name=\"objArquivo\"; filename=\"vaf.gdb\"\r\n"
                             "Content-Type: application/octet-stream\r\n\r\n" +
                             vaf + "\r\n--"));
@@ -401,7 +401,7 @@ void FrmUploadTest::segundoEnvioNaoRepete()
     QTRY_VERIFY(!janela);
     test::takeMessages();
     QCOMPARE(http.requests().first().target,
-             QByteArray("/client/xt_upload.php?contador=123.456.789-09&chave=K7M2Q9XA&gias=311,312"));
+             QByteArray("/client/xt_upload.php?contador=123.456.789-09&chave=K7M2Q9TX&gias=311,312"));
 }
 
 // 2023 is not a working year: the message once per window, in its "downwards" form, and nothing
