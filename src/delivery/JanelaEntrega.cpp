@@ -80,7 +80,7 @@ void JanelaEntrega::ligaPainel(PainelUpload* painel)
     connect(m_upload, &Upload::erroSocket, this, &JanelaEntrega::erroSocket);
 }
 
-void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo)
+void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo, const QString& conteudo)
 {
     const Upload::Estado estado = m_upload->estado();
     if (m_dentroDoEnvio || (estado != Upload::Estado::Ocioso && estado != Upload::Estado::Falhou))
@@ -99,7 +99,9 @@ void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo)
     if (!certificado.certificadoValido)
         return;
 
-    PedidoUpload pedido = pedidoUpload(QString(), m_painel->txtUploadFile->text(), nomeArquivo);
+    const QString escolhido = m_painel->txtUploadFile->text();
+    PedidoUpload pedido =
+        pedidoUpload(QString(), escolhido.isEmpty() || conteudo.isEmpty() ? escolhido : conteudo, nomeArquivo);
     if (!pedido.arquivo.isEmpty()) {
         m_painel->txtUrl->setText(endereco);
         pedido.endereco = m_painel->txtUrl->text();

@@ -43,8 +43,9 @@ protected:
     // Connects the upload to the panel's controls; call once the panel exists.
     void ligaPainel(PainelUpload* painel);
     // The send button: the certificate step, then the upload of txtUploadFile to endereco (put into
-    // txtUrl first) under nomeArquivo. Does nothing while an upload is under way.
-    void enviar(const QString& endereco, const QString& nomeArquivo);
+    // txtUrl first) under nomeArquivo. Does nothing while an upload is under way. When conteudo is
+    // given, that file's content is posted instead (txtUploadFile must still name the chosen file).
+    void enviar(const QString& endereco, const QString& nomeArquivo, const QString& conteudo = {});
 
     void closeEvent(QCloseEvent* evento) override;
 

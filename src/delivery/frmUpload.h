@@ -1,8 +1,7 @@
 #pragma once
 
+#include "JanelaEntrega.h"
 #include "platform/SingleWindow.h"
-
-#include <QWidget>
 
 #include <memory>
 
@@ -12,9 +11,13 @@ class frmUpload;
 
 namespace tervalia {
 
-// The VAF debit/credit delivery. For now only its window: the conversion, the document list and
-// the send come with the VAF delivery itself.
-class frmUpload : public QWidget, public SingleWindow<frmUpload>
+struct DocumentoVAF;
+
+// The VAF debit/credit delivery: the user picks the company's VAF.GDB, it is converted into the
+// program directory's vaf.db, the company's documents are listed, and the selected ones of an
+// accepted year are posted with vaf.db under the chosen file's name. The main window stays off
+// until the list is shown.
+class frmUpload : public JanelaEntrega, public SingleWindow<frmUpload>
 {
     Q_OBJECT
 
@@ -25,11 +28,26 @@ public:
     // Shows the one instance.
     static frmUpload* abrir();
 
+    bool convertendo() const { return m_convertendo; }
+
 protected:
     void closeEvent(QCloseEvent* evento) override;
 
 private:
+    void montaGrade();
+    void file_Click(const QString& pasta, const QString& nome);
+    void converte();
+    void Command1_Click();
+    void cmdUpload_Click();
+    void selPRF_Click();
+    void limpaLista();
+    void preencheGrade(const QList<DocumentoVAF>& documentos);
+    void setControlesAtivos(bool ativos);
+
     std::unique_ptr<Ui::frmUpload> m_ui;
+    QString m_nomeArquivo; // as the file list shows it
+    bool m_msgTrabalho = false;
+    bool m_convertendo = false;
 };
 
 } // namespace tervalia

@@ -88,6 +88,7 @@ HttpRequest upload(const QByteArray& path, const QByteArray& query, const QByteA
 }
 
 const QByteArray accessFile = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2000, '\x01');
+const QByteArray sqliteFile = QByteArray("SQLite format 3\x00", 16) + QByteArray(4080, '\x01');
 const QByteArray goodPdf = "%PDF-1.4\n1 0 obj\n<<>>\nendobj\ntrailer\n<<>>\n%%EOF\n";
 
 struct Server
@@ -529,6 +530,10 @@ void AnswersTest::vafUploadBecomesDelivery_data()
     QTest::addColumn<QStringList>("mensagens");
 
     QTest::newRow("Access database") << accessFile << QByteArray("101,102") << 1 << QStringList();
+    QTest::newRow("SQLite database") << sqliteFile << QByteArray("101") << 1 << QStringList();
+    QTest::newRow("SQLite signature without its zero byte")
+        << QByteArray("SQLite format 3 ") + QByteArray(100, '\x01') << QByteArray("101") << 2
+        << QStringList{"- O arquivo enviado não é um banco de dados do VAF-MG."};
     QTest::newRow("not an Access database") << QByteArray("texto") << QByteArray("101") << 2
                                             << QStringList{"- O arquivo enviado não é um banco de dados do VAF-MG."};
     QTest::newRow("empty file, no documents")

@@ -83,8 +83,11 @@ QString undoQuoteDoubling(QString value)
     return value.replace(QStringLiteral("''"), QStringLiteral("'"));
 }
 
-bool isAccessDatabase(const QByteArray& file)
+// The VAF database is posted as the program builds it: SQLite today, Access from older programs.
+bool isVafDatabase(const QByteArray& file)
 {
+    if (file.startsWith(QByteArrayView("SQLite format 3\x00", 16)))
+        return true;
     const QByteArray kind = file.mid(4, 15);
     return file.startsWith(QByteArrayView("\x00\x01\x00\x00", 4)) &&
            (kind == "Standard Jet DB" || kind == "Standard ACE DB");
@@ -304,7 +307,7 @@ QList<MensagemEntrega> RequestHandler::verificaVaf(const QByteArray& arquivo, co
         mensagens.append({QString(), QStringLiteral("Nenhuma GIA foi informada na entrega.")});
     if (arquivo.isEmpty())
         mensagens.append({QString(), QStringLiteral("O arquivo enviado está vazio.")});
-    else if (!isAccessDatabase(arquivo))
+    else if (!isVafDatabase(arquivo))
         mensagens.append({QString(), QStringLiteral("O arquivo enviado não é um banco de dados do VAF-MG.")});
     return mensagens;
 }
