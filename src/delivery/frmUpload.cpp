@@ -17,6 +17,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace tervalia {
 
 namespace {
@@ -67,7 +69,22 @@ void frmUpload::montaGrade()
         grade->setHorizontalHeaderItem(c, cabecalho);
         grade->setColumnWidth(c, colunas[c].twips * dpi / 1440);
     }
+    grade->setWordWrap(false);
     grade->horizontalHeader()->setStretchLastSection(true);
+    larguraMinima();
+}
+
+// The widths in twips were made for a smaller font: a column widens to show its header and texts
+// whole, never narrower than its width in twips.
+void frmUpload::larguraMinima()
+{
+    QTableWidget* grade = m_ui->GridRefencias;
+    const int dpi = grade->logicalDpiX();
+    for (int c = 0; c < 3; ++c) {
+        const int minima = colunas[c].twips * dpi / 1440;
+        grade->resizeColumnToContents(c);
+        grade->setColumnWidth(c, std::max(minima, grade->columnWidth(c)));
+    }
 }
 
 // A conversion lets the interface process events: meanwhile nothing can start another one, send,
@@ -179,6 +196,7 @@ void frmUpload::preencheGrade(const QList<DocumentoVAF>& documentos)
             grade->setItem(l, c, item);
         }
     }
+    larguraMinima();
     grade->setCurrentCell(0, 0);
 }
 

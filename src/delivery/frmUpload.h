@@ -35,6 +35,7 @@ protected:
 
 private:
     void montaGrade();
+    void larguraMinima();
     void file_Click(const QString& pasta, const QString& nome);
     void converte();
     void Command1_Click();
