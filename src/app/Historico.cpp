@@ -41,6 +41,13 @@ void abreElemento(const QXmlStreamReader& reader, No& raiz, std::vector<No*>& ab
 
 // The reader never fetches an external entity; it would silently leave it out of the text. An
 // answer that declares one is refused instead, so that no message is shown cut short.
+// One level deeper; a document nested past the bound is unreadable.
+void entraNoElemento(int& profundidade)
+{
+    if (++profundidade > maxXmlNesting)
+        throw XmlError(QStringLiteral("O documento tem mais de %1 níveis de elementos aninhados.").arg(maxXmlNesting));
+}
+
 void recusaEntidadesExternas(const QXmlStreamReader& reader)
 {
     for (const QXmlStreamEntityDeclaration& entidade : reader.entityDeclarations()) {
@@ -64,9 +71,7 @@ No lerDocumento(const QString& documento)
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            if (++profundidade > maxXmlNesting)
-                throw XmlError(
-                    QStringLiteral("O documento tem mais de %1 níveis de elementos aninhados.").arg(maxXmlNesting));
+            entraNoElemento(profundidade);
             if (profundidade <= niveisLidos) {
                 abreElemento(reader, raiz, abertos);
                 inicios.push_back(caracteres.size());
@@ -156,9 +161,7 @@ QList<Linha> lerTransferencias(const QString& documento)
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            if (++profundidade > maxXmlNesting)
-                throw XmlError(
-                    QStringLiteral("O documento tem mais de %1 níveis de elementos aninhados.").arg(maxXmlNesting));
+            entraNoElemento(profundidade);
             if (profundidade == 1) {
                 raizCerta = reader.qualifiedName() == h::raiz;
             } else if (profundidade == 2) {
