@@ -29,15 +29,9 @@ const QString chave = QStringLiteral("AB12CD34");
 const QString indisponivelRefresh = QStringLiteral("O Servidor está indisponivel, tente novamente mais tarde.");
 const QString indisponivel = QStringLiteral("O Servidor está indisponível, tente novamente mais tarde.");
 
-// A SOAP 1.2 answer with the text escaped in "return" at the fourth level, as the server sends it.
 QByteArray respostaSoap(const QString& retorno, const QString& operacao = QStringLiteral("Transferencia.ver2"))
 {
-    const QString corpo = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-                                         "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"
-                                         "<soap:Body><ns1:%1Response xmlns:ns1=\"urn:Transferencia\">"
-                                         "<return>%2</return></ns1:%1Response></soap:Body></soap:Envelope>")
-                              .arg(operacao, retorno.toHtmlEscaped());
-    return test::HttpDouble::answer(corpo.toUtf8());
+    return test::HttpDouble::soapAnswer(operacao, retorno);
 }
 
 QString entrega(const QString& referencia, const QString& status, const QString& protocolo)

@@ -128,6 +128,16 @@ QByteArray HttpDouble::answer(const QByteArray& body, const QByteArray& contentT
            "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
+QByteArray HttpDouble::soapAnswer(const QString& operation, const QString& result)
+{
+    return answer(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                 "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Body>"
+                                 "<ns1:%1Response xmlns:ns1=\"urn:Transferencia\"><return>%2</return>"
+                                 "</ns1:%1Response></env:Body></env:Envelope>")
+                      .arg(operation, result.toHtmlEscaped())
+                      .toUtf8());
+}
+
 QByteArray HttpDouble::chunkedAnswer(const QByteArray& body, int chunkSize, const QByteArray& contentType)
 {
     QByteArray raw = "HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nTransfer-Encoding: chunked\r\n\r\n";

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QString>
 #include <QTcpServer>
 
 #include <functional>
@@ -58,6 +59,9 @@ public:
     // A "200 OK" (or other status) answer carrying body, with Content-Length and a closing connection.
     static QByteArray answer(const QByteArray& body, const QByteArray& contentType = "text/xml; charset=utf-8",
                              const QByteArray& status = "200 OK");
+    // A SOAP 1.2 answer of operation with result escaped in "return" at the fourth level, as the
+    // server sends it.
+    static QByteArray soapAnswer(const QString& operation, const QString& result);
     // The same body in chunks of chunkSize bytes (chunked transfer coding, no Content-Length).
     static QByteArray chunkedAnswer(const QByteArray& body, int chunkSize,
                                     const QByteArray& contentType = "text/xml; charset=utf-8");

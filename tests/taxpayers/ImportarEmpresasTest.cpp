@@ -46,14 +46,7 @@ QString fixture(const char* nome)
 
 QByteArray respostaSoap(const QString& retorno)
 {
-    return test::HttpDouble::answer(
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><env:Envelope "
-            "xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Body><ns1:Transferencia.ecnpjResponse "
-            "xmlns:ns1=\"urn:Transferencia\"><return>%1</return></ns1:Transferencia.ecnpjResponse></env:Body></"
-            "env:Envelope>")
-            .arg(retorno)
-            .toUtf8());
+    return test::HttpDouble::soapAnswer(QStringLiteral("Transferencia.ecnpj"), retorno);
 }
 
 // A scripted answer by kind: "ok" and "okS" (Simples) carry key CHAVE00n for request n; "nao" is a

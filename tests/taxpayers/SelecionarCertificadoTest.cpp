@@ -54,14 +54,7 @@ QString retornoChave(const QString& data, QChar simples = u'S', const QString& c
 
 QByteArray respostaSoap(const QString& retorno)
 {
-    return test::HttpDouble::answer(
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><env:Envelope "
-            "xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Body><ns1:Transferencia.ecnpjResponse "
-            "xmlns:ns1=\"urn:Transferencia\"><return>%1</return></ns1:Transferencia.ecnpjResponse></env:Body></"
-            "env:Envelope>")
-            .arg(retorno)
-            .toUtf8());
+    return test::HttpDouble::soapAnswer(QStringLiteral("Transferencia.ecnpj"), retorno);
 }
 
 QString textoData(const QDateTime& t)
