@@ -375,8 +375,7 @@ QByteArray paginaMapaGlobalDoArquivo(quint32 total)
 {
     PaginaDados pagina;
     pagina.inicia(1);
-    const quint32 inicio = total < quint32(paginasNoMapaEmbutido) ? 0 : total;
-    const QByteArray livres = registroMapaEmbutido(inicio, [&](quint32 p) { return p >= total; });
+    const QByteArray livres = registroMapaEmbutido(total, [&](quint32 p) { return p >= total; });
     const QByteArray vazio(tamanhoRegistroMapa, '\0');
     pagina.adiciona(livres.constData(), livres.size());
     pagina.adiciona(vazio.constData(), vazio.size());

@@ -260,8 +260,9 @@ bool ConjuntoPaginas::contem(quint32 pagina) const
     return i / 64 < m_bits.size() && (m_bits[i / 64] >> (i % 64)) & 1;
 }
 
-QByteArray registroMapaEmbutido(quint32 inicio, const std::function<bool(quint32)>& marcada)
+QByteArray registroMapaEmbutido(quint32 pagina, const std::function<bool(quint32)>& marcada)
 {
+    const quint32 inicio = pagina - pagina % paginasNoMapaEmbutido;
     QByteArray r(tamanhoRegistroMapa, '\0');
     poe32(r.data() + 1, inicio);
     for (int i = 0; i < paginasNoMapaEmbutido; ++i) {
@@ -274,7 +275,7 @@ QByteArray registroMapaEmbutido(quint32 inicio, const std::function<bool(quint32
 bool registroMapa(const ConjuntoPaginas& paginas, const GravaPaginaMapa& gravaPaginaMapa, QByteArray& registro)
 {
     const auto marcada = [&](quint32 p) { return paginas.contem(p); };
-    if (paginas.vazio() || paginas.ultima() - paginas.primeira() < quint32(paginasNoMapaEmbutido)) {
+    if (paginas.vazio() || paginas.ultima() / paginasNoMapaEmbutido == paginas.primeira() / paginasNoMapaEmbutido) {
         registro = registroMapaEmbutido(paginas.vazio() ? 0 : paginas.primeira(), marcada);
         return true;
     }

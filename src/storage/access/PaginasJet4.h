@@ -137,12 +137,13 @@ private:
     bool m_vazio = true;
 };
 
-// A usage map record: inline when the pages fit 512 pages from the first one; otherwise a record of
-// type 1 whose bitmap pages `gravaPaginaMapa` places in the file (it returns their page number, or 0
-// on failure).
+// A usage map record: inline when the pages fit one of the 512-page windows that start at multiples
+// of 512 (as Access aligns them), the window that holds `pagina` for registroMapaEmbutido; otherwise
+// a record of type 1 whose bitmap pages `gravaPaginaMapa` places in the file (it returns their page
+// number, or 0 on failure).
 using GravaPaginaMapa = std::function<quint32(const char* pagina)>;
 bool registroMapa(const ConjuntoPaginas& paginas, const GravaPaginaMapa& gravaPaginaMapa, QByteArray& registro);
-QByteArray registroMapaEmbutido(quint32 inicio, const std::function<bool(quint32)>& marcada);
+QByteArray registroMapaEmbutido(quint32 pagina, const std::function<bool(quint32)>& marcada);
 
 // An index leaf page holding `entradas` (each: key bytes and page/row), sorted; empty when they do
 // not fit one page.
