@@ -13,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 
@@ -459,6 +462,8 @@ void AccessTest::failuresLeaveNoFile_data()
                                                         QStringLiteral("sem permissão")};
     QTest::newRow("limite de tamanho") << texto << QVariant(valido) << QStringLiteral("limite")
                                        << QStringList{QStringLiteral("tabela VALORES"), QStringLiteral("2 GB")};
+    QTest::newRow("disco cheio") << texto << QVariant(valido) << QStringLiteral("cheio")
+                                 << QStringList{QStringLiteral("tabela VALORES"), QStringLiteral("grande demais")};
     QTest::newRow("tabelas demais") << texto << QVariant(valido) << QStringLiteral("muitas")
                                     << QStringList{QStringLiteral("não comporta mais tabelas")};
     QTest::newRow("sem concluir") << texto << QVariant(valido) << QStringLiteral("abandonado") << QStringList{};
@@ -481,6 +486,13 @@ void AccessTest::failuresLeaveNoFile()
         dir = QStringLiteral("/sys"); // root writes in any folder of its own
     else if (pasta == QLatin1String("protegida"))
         QFile::setPermissions(base, QFile::ReadOwner | QFile::ExeOwner);
+    // A write that fails as on a full disk: the process may not grow a file past 40 KB.
+    rlimit limite{};
+    ::getrlimit(RLIMIT_FSIZE, &limite);
+    const rlimit antes = limite;
+    limite.rlim_cur = pasta == QLatin1String("cheio") ? 40 * 1024 : limite.rlim_cur;
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limite);
     {
         EscritorAccess escritor(dir + QStringLiteral("/vaf.mdb"), QStringLiteral("tum4821"));
         if (pasta == QLatin1String("limite"))
@@ -501,6 +513,7 @@ void AccessTest::failuresLeaveNoFile()
             QVERIFY(!escritor.escreveLinha({1, QVariant()}));
         }
     }
+    ::setrlimit(RLIMIT_FSIZE, &antes);
     QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
              QStringList());
