@@ -120,6 +120,13 @@ bool ArquivoJet4::conclui()
         return falhouSistema("rename", codigo);
     }
     m_temporario.clear();
+    // The new name lasts once the folder is on disk too.
+    const int pasta =
+        ::open(QFile::encodeName(QFileInfo(m_destino).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pasta >= 0) {
+        ::fsync(pasta);
+        ::close(pasta);
+    }
     return true;
 }
 
