@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QLayout>
 #include <QScreen>
 #include <QSet>
 #include <QShortcut>
@@ -40,7 +41,11 @@ void ajustaLargura(QWidget* janela)
     int largura = std::max({janela->width(), larguraDoTitulo(janela), janela->minimumSizeHint().width()});
     if (const QScreen* tela = janela->screen())
         largura = std::min(largura, tela->availableGeometry().width() - margemDaTela);
-    janela->resize(largura, std::max(janela->height(), janela->minimumSizeHint().height()));
+    int altura = std::max(janela->height(), janela->minimumSizeHint().height());
+    // Wrapped texts need the more lines the narrower the window.
+    if (const QLayout* disposicao = janela->layout(); disposicao && disposicao->hasHeightForWidth())
+        altura = std::max(altura, disposicao->totalHeightForWidth(largura));
+    janela->resize(largura, altura);
 }
 
 void mantemAcimaDe(QWidget* janela, QWidget* dona)
