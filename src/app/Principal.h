@@ -33,6 +33,7 @@ public:
     QString ieSelecionada() const override;
     QString razaoSocialSelecionada() const override;
     QString chaveSelecionada() const override;
+    void retiraSelecao() override;
     [[nodiscard]] ResultadoAtualizacao RecebeDadosServer() override;
 
     QString pathMDB() const override;
@@ -42,19 +43,18 @@ public:
     PainelHistorico* historico() const;
 
 private:
-    void retiraSelecao();
     // Shows a child window; its closing switches the main window on.
     void abreFilha(QWidget* filha);
     // Command1: opens the delivery window of the selected company's regime.
     void entregar();
     void novoContribuinte();
     void abrirContador();
-    void abrirCriaContribuinte();
     void mostrarAjuda();
     void mostrarSobre();
     void abrirPastaPrograma();
 
     std::unique_ptr<Ui::Principal> m_ui;
+    QWidget* m_veu = nullptr; // greys the window over while it is switched off
 };
 
 } // namespace tervalia
