@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JanelaPrincipal.h"
+#include "LinhaResultado.h"
 #include "PainelHistorico.h"
 #include "platform/SingleWindow.h"
 
@@ -35,6 +36,7 @@ public:
     QString chaveSelecionada() const override;
     [[nodiscard]] ResultadoAtualizacao RecebeDadosServer() override;
 
+    void mostraResultadoEntrega(const QString& texto) override { m_resultado->mostra(texto); }
     QString pathMDB() const override;
     void setPathMDB(const QString& caminho) override;
 
@@ -55,6 +57,7 @@ private:
     void abrirPastaPrograma();
 
     std::unique_ptr<Ui::Principal> m_ui;
+    LinhaResultado* m_resultado;
 };
 
 } // namespace tervalia
