@@ -533,6 +533,8 @@ void UploadSimplesTest::despachoPorRegime()
         QVERIFY(!(simples ? static_cast<QWidget*>(frmUpload::existing()) : frmUploadSimples::existing()));
         const QString base = simples ? tituloSimples : tituloVaf;
         QCOMPARE(janela->windowTitle(), ano.isEmpty() ? base : base + QStringLiteral(" - Ano trabalho: ") + ano);
+        // Wide enough for the caption with the year.
+        QVERIFY(janela->width() > janela->fontMetrics().horizontalAdvance(janela->windowTitle()));
         QCOMPARE(p->isEnabled(), simples);
         p->setInputEnabled(true); // a second press, as from the menu-less main window
     }
