@@ -659,6 +659,22 @@ void UploadSimplesTest::cancelarDuranteEnvio()
     child<QPushButton>(janela, "cmdUpload")->click(); // under way: nothing happens
     janela->close();                                  // hides it again
     QVERIFY(janela && !janela->isVisible());
+    // Another Simples Nacional company waits for that answer.
+    cadastro::insertContribuinte({QStringLiteral("7009999900011"),
+                                  QStringLiteral("Outra ME"),
+                                  QStringLiteral("09.384.756/0001-56"),
+                                  {},
+                                  QStringLiteral("ZZZZ9999"),
+                                  {},
+                                  true});
+    p->selecionaContribuinte(QStringLiteral("7009999900011"), QStringLiteral("Outra ME"), QStringLiteral("ZZZZ9999"));
+    child<QPushButton>(p, "Command1")->click();
+    const QStringList espera = textos(test::takeMessages());
+    QCOMPARE(espera.size(), 1);
+    QVERIFY2(espera[0].startsWith(QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) ainda "
+                                                 "aguarda a resposta do servidor.")),
+             qPrintable(espera[0]));
+    QVERIFY(!janela->isVisible());
 
     http.release();
     QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
