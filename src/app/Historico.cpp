@@ -2,8 +2,8 @@
 
 #include "net/Servidor.h"
 #include "net/Soap.h"
-#include "net/Windows1252.h"
 #include "platform/ProgramDir.h"
+#include "text/Windows1252.h"
 
 #include <QFile>
 #include <QStringDecoder>

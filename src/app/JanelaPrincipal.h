@@ -58,6 +58,10 @@ public:
     // selection when the server rejects the key. A rejected key is not a failure.
     [[nodiscard]] virtual ResultadoAtualizacao RecebeDadosServer() = 0;
 
+    // The status line: what the server answered to the last delivery (protocol and first line),
+    // kept until the user's next action in the main window.
+    virtual void mostraResultadoEntrega(const QString& texto) = 0;
+
     // The caption of PathMDB: the file last chosen for delivery.
     virtual QString pathMDB() const = 0;
     virtual void setPathMDB(const QString& caminho) = 0;

@@ -45,6 +45,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnEntregas, &QAction::triggered, this, [] { frmEntregas::abrir(); });
     connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
     janela::ajustaLargura(this);
+    m_resultado = new LinhaResultado(this);
 }
 
 Principal::~Principal() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JanelaPrincipal.h"
+#include "LinhaResultado.h"
 #include "PainelHistorico.h"
 #include "platform/SingleWindow.h"
 
@@ -36,6 +37,7 @@ public:
     void retiraSelecao() override;
     [[nodiscard]] ResultadoAtualizacao RecebeDadosServer() override;
 
+    void mostraResultadoEntrega(const QString& texto) override { m_resultado->mostra(texto); }
     QString pathMDB() const override;
     void setPathMDB(const QString& caminho) override;
 
@@ -55,6 +57,7 @@ private:
 
     std::unique_ptr<Ui::Principal> m_ui;
     QWidget* m_veu = nullptr; // greys the window over while it is switched off
+    LinhaResultado* m_resultado;
 };
 
 } // namespace tervalia

@@ -1,10 +1,10 @@
 // The main window's delivery button: the accountant is checked, the certificate notice shown, and
-// the delivery window that fits the company's regime opened.
+// the delivery window that fits the company's regime opened for the selected company.
 #include "Principal.h"
 #include "ui_Principal.h"
 
-#include "delivery/frmUpload.h"
-#include "delivery/frmUploadSimples.h"
+#include "delivery/JanelaEntrega.h"
+#include "DespachoEntrega.h"
 #include "platform/MessageBox.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
@@ -21,14 +21,6 @@ DatabaseError semContribuinte(const QString& ie)
                          QStringLiteral("A empresa selecionada (IE %1) não está mais cadastrada; selecione-a "
                                         "novamente.")
                              .arg(ie));
-}
-
-// Appends the working year once: an empty year is in every caption, so nothing is appended before
-// the first refresh.
-void marcaAnoTrabalho(QWidget* janela, const QString& anoTrabalho)
-{
-    if (!janela->windowTitle().contains(anoTrabalho))
-        janela->setWindowTitle(janela->windowTitle() + QStringLiteral(" - Ano trabalho: ") + anoTrabalho);
 }
 } // namespace
 
@@ -49,19 +41,20 @@ void Principal::entregar()
         const std::optional<ContribuinteRecord> empresa = cadastro::findContribuinte(ieSelecionada());
         if (!empresa)
             throw semContribuinte(ieSelecionada());
+        if (const QString aviso = despacho::impedimento(empresa->optanteSimples, ieSelecionada()); !aviso.isEmpty()) {
+            MessageBox::show(this, aviso, QStringLiteral("Tervalia - MG"), QMessageBox::Information);
+            return;
+        }
         MessageBox::show(this,
                          QStringLiteral("O Certificado que será solicitado durante a transmissão é do contador "
                                         "responsável"),
                          QStringLiteral("Informação"), QMessageBox::Information);
-        QWidget* janela = nullptr;
-        if (empresa->optanteSimples) {
-            janela = frmUploadSimples::abrir();
-        } else {
+        if (!empresa->optanteSimples)
             setInputEnabled(false);
-            janela = frmUpload::abrir();
-        }
+        QWidget* janela = despacho::abreJanela(empresa->optanteSimples,
+                                               {ieSelecionada(), razaoSocialSelecionada(), chaveSelecionada()});
         abreFilha(janela);
-        marcaAnoTrabalho(janela, anoTrabalho);
+        despacho::marcaAnoTrabalho(janela, anoTrabalho);
     } catch (const DatabaseError& erro) {
         MessageBox::show(this, RelatorioErroBanco(erro));
         setInputEnabled(true);

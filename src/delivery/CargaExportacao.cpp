@@ -1,7 +1,7 @@
 #include "CargaExportacao.h"
 
-#include "net/Windows1252.h"
 #include "storage/Database.h"
+#include "text/Windows1252.h"
 
 #include <QDir>
 #include <QFile>

@@ -45,6 +45,19 @@ void copiaArquivo(const QString& origem, const QString& destino, const QString& 
     QFile::setPermissions(destino, QFile::ReadOwner | QFile::WriteOwner);
 }
 
+// What an interrupted run can leave beside the working copies: SQLite would replay a journal into
+// the fresh vaf.db, and an Access file, or a temporary of its writer, must never be sent as this
+// run's.
+void removeRestos()
+{
+    const QDir pasta(programDir());
+    for (const char* resto : {"vaf.db-journal", "vaf.db-wal", "vaf.db-shm", "vaf.mdb", "vaf.mdb-journal"})
+        QFile::remove(pasta.filePath(QLatin1String(resto)));
+    const QStringList temporarios{QStringLiteral(".vaf.mdb*"), QStringLiteral("vaf.mdb.*")};
+    for (const QString& nome : pasta.entryList(temporarios, QDir::Files | QDir::Hidden))
+        QFile::remove(pasta.filePath(nome));
+}
+
 // One run of the export tool for one table.
 class Exportacao
 {
@@ -240,6 +253,7 @@ void Conversao::prepara()
         throw FalhaConversao(QStringLiteral("Não foi possível apagar o arquivo %1. Verifique se ele não está aberto "
                                             "em outro programa.")
                                  .arg(nativePath(vaf)));
+    removeRestos();
     if (!QFileInfo(modelo).isFile())
         throw FalhaConversao(QStringLiteral("O banco de dados vazio vaf_limpo.db não foi encontrado na pasta do "
                                             "programa (%1). Reinstale o programa.")
@@ -348,7 +362,10 @@ ResultadoConversao Conversao::executa()
         m_resultado.ok = true;
     } catch (const FalhaConversao& f) {
         m_resultado.ok = false;
+        // The tool names the working copy in temp/; the user knows the file chosen.
         m_resultado.erro = f.mensagem;
+        if (!m_copia.isEmpty())
+            m_resultado.erro.replace(m_copia, nativePath(m_gdb));
         m_resultado.codigoExportacao = f.codigo;
         m_resultado.formatoAntigo = f.codigo == fbexport::FormatoAntigo;
     }

@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSaveFile>
 #include <QStorageInfo>
@@ -20,6 +23,13 @@ QString& pastaDaSessao()
 {
     static QString pasta;
     return pasta;
+}
+
+// The file last chosen, in the folder of the session.
+QString& arquivoDaSessao()
+{
+    static QString arquivo;
+    return arquivo;
 }
 
 QString pastaGuardada()
@@ -59,15 +69,28 @@ void EscolhaArquivo::lembraPasta(const QString& pasta)
 void EscolhaArquivo::esqueceUltimaPasta()
 {
     pastaDaSessao().clear();
+    arquivoDaSessao().clear();
+}
+
+bool EscolhaArquivo::terminaCom(const QString& nome, const QString& final)
+{
+    return nome.size() >= final.size() && nome.right(final.size()).compare(final, Qt::CaseInsensitive) == 0;
 }
 
 EscolhaArquivo::EscolhaArquivo(QWidget* parent)
     : QWidget(parent), m_unidades(new QComboBox(this)), m_pastas(new QListWidget(this)),
-      m_arquivos(new QListWidget(this))
+      m_arquivos(new QListWidget(this)), m_caminho(new QLineEdit(this))
 {
     m_unidades->setObjectName(QStringLiteral("Drive1"));
     m_pastas->setObjectName(QStringLiteral("dir"));
     m_arquivos->setObjectName(QStringLiteral("file"));
+    m_caminho->setObjectName(QStringLiteral("txtPasta"));
+    m_caminho->setReadOnly(true);
+    QPalette cores = m_caminho->palette();
+    cores.setColor(QPalette::Base, cores.color(QPalette::Window));
+    m_caminho->setPalette(cores);
+    auto* rotuloCaminho = new QLabel(QStringLiteral("Pasta a&tual:"), this);
+    rotuloCaminho->setBuddy(m_caminho);
     auto* rotuloUnidade = new QLabel(QStringLiteral("&Unidade:"), this);
     auto* rotuloPastas = new QLabel(QStringLiteral("&Pastas:"), this);
     auto* rotuloArquivos = new QLabel(QStringLiteral("&Arquivos:"), this);
@@ -80,20 +103,26 @@ EscolhaArquivo::EscolhaArquivo(QWidget* parent)
 
     auto* grade = new QGridLayout(this);
     grade->setContentsMargins(0, 0, 0, 0);
-    grade->addWidget(rotuloPastas, 0, 0);
-    grade->addWidget(rotuloArquivos, 0, 1);
-    grade->addWidget(m_pastas, 1, 0);
-    grade->addWidget(m_arquivos, 1, 1, 3, 1);
-    grade->addWidget(rotuloUnidade, 2, 0);
-    grade->addWidget(m_unidades, 3, 0);
+    auto* linhaCaminho = new QHBoxLayout;
+    linhaCaminho->addWidget(rotuloCaminho);
+    linhaCaminho->addWidget(m_caminho, 1);
+    grade->addLayout(linhaCaminho, 0, 0, 1, 2);
+    grade->addWidget(rotuloPastas, 1, 0);
+    grade->addWidget(rotuloArquivos, 1, 1);
+    grade->addWidget(m_pastas, 2, 0);
+    grade->addWidget(m_arquivos, 2, 1, 3, 1);
+    grade->addWidget(rotuloUnidade, 3, 0);
+    grade->addWidget(m_unidades, 4, 0);
 
     preencheUnidades();
     connect(m_unidades, &QComboBox::activated, this, &EscolhaArquivo::unidadeEscolhida);
     connect(m_pastas, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         setPasta(QDir(m_pasta).absoluteFilePath(item->data(Qt::UserRole).toString()));
     });
+    // A click is a choice. "Activated" is left alone: under a desktop that opens items with a single
+    // click it follows the click, and a double click would choose twice; Enter is read here instead.
     connect(m_arquivos, &QListWidget::itemClicked, this, &EscolhaArquivo::escolheArquivo);
-    connect(m_arquivos, &QListWidget::itemActivated, this, &EscolhaArquivo::escolheArquivo);
+    m_arquivos->installEventFilter(this);
     setPasta(ultimaPasta());
 }
 
@@ -134,11 +163,40 @@ bool EscolhaArquivo::setPasta(const QString& pasta)
         item->setData(Qt::UserRole, nome);
     }
     m_arquivos->clear();
-    m_arquivos->addItems(d.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
+    for (const QString& nome : d.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        if (m_final.isEmpty() || terminaCom(nome, m_final))
+            m_arquivos->addItem(nome);
+    }
+    if (m_pasta == pastaDaSessao()) {
+        const QList<QListWidgetItem*> ultimo = m_arquivos->findItems(arquivoDaSessao(), Qt::MatchExactly);
+        if (!ultimo.isEmpty())
+            m_arquivos->setCurrentItem(ultimo.first());
+    }
     mostraUnidade();
-    m_pastas->setToolTip(QDir::toNativeSeparators(m_pasta));
-    m_pastas->setAccessibleDescription(QDir::toNativeSeparators(m_pasta));
+    const QString caminho = QDir::toNativeSeparators(m_pasta);
+    m_caminho->setText(caminho);
+    m_caminho->setToolTip(caminho);
+    m_pastas->setToolTip(caminho);
+    m_pastas->setAccessibleDescription(caminho);
     return true;
+}
+
+void EscolhaArquivo::setFinal(const QString& final)
+{
+    m_final = final;
+    setPasta(m_pasta);
+}
+
+bool EscolhaArquivo::eventFilter(QObject* objeto, QEvent* evento)
+{
+    if (objeto == m_arquivos && evento->type() == QEvent::KeyPress) {
+        const int tecla = static_cast<QKeyEvent*>(evento)->key();
+        if (tecla == Qt::Key_Return || tecla == Qt::Key_Enter) {
+            escolheArquivo();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(objeto, evento);
 }
 
 // The drive shown is the one holding the folder: the entry with the longest root above it.
@@ -171,8 +229,10 @@ void EscolhaArquivo::escolheArquivo()
     const QListWidgetItem* item = m_arquivos->currentItem();
     if (!item)
         return;
+    const QString nome = item->text();
     lembraPasta(m_pasta);
-    emit arquivoEscolhido(m_pasta, item->text());
+    arquivoDaSessao() = nome;
+    emit arquivoEscolhido(m_pasta, nome);
 }
 
 } // namespace tervalia

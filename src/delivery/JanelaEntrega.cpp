@@ -3,17 +3,24 @@
 #include "app/JanelaPrincipal.h"
 #include "PainelUpload.h"
 #include "platform/MessageBox.h"
+#include "platform/Session.h"
+#include "RespostaEntrega.h"
 #include "storage/Database.h"
+#include "storage/Entregas.h"
 #include "taxpayers/DadosContador.h"
 #include "taxpayers/SelecionarCertificado.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QScrollBar>
+#include <QScreen>
+#include <QShortcut>
+
+#include <algorithm>
 
 namespace tervalia {
 
@@ -32,6 +39,11 @@ OpcoesUpload ajustadas(OpcoesUpload opcoes)
         ajusteTestes()(opcoes);
     return opcoes;
 }
+
+QString nomeEmpresa(const EmpresaEntrega& e)
+{
+    return QStringLiteral("%1 (IE %2)").arg(e.razaoSocial, e.ie);
+}
 } // namespace
 
 void JanelaEntrega::setAjusteParaTestes(std::function<void(OpcoesUpload&)> ajuste)
@@ -44,10 +56,64 @@ JanelaEntrega::JanelaEntrega(OpcoesUpload opcoes, QWidget* parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     m_upload->setObjectName(QStringLiteral("Winsock1"));
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     carregaContador();
 }
 
 JanelaEntrega::~JanelaEntrega() = default;
+
+bool JanelaEntrega::enviando() const
+{
+    const Upload::Estado e = m_upload->estado();
+    return m_dentroDoEnvio || e == Upload::Estado::Conectando || e == Upload::Estado::Enviando ||
+           e == Upload::Estado::Enviado;
+}
+
+QString JanelaEntrega::impedimento(const QString& ie) const
+{
+    if (!enviando() || ie == m_empresa.ie)
+        return {};
+    return QStringLiteral("A entrega de %1 ainda aguarda a resposta do servidor. Aguarde a resposta antes de "
+                          "iniciar outra entrega.")
+        .arg(nomeEmpresa(m_empresa));
+}
+
+void JanelaEntrega::setEmpresa(const EmpresaEntrega& empresa)
+{
+    const bool outra = empresa.ie != m_empresa.ie;
+    m_empresa = empresa;
+    if (m_lblEmpresa)
+        m_lblEmpresa->setText(QStringLiteral("Contribuinte: %1 - IE %2").arg(empresa.razaoSocial, empresa.ie));
+    if (outra)
+        empresaTrocada();
+}
+
+void JanelaEntrega::mostra()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+// Wide enough for the caption (the working year is appended to it) on the screen it is on.
+void JanelaEntrega::larguraDoTitulo()
+{
+    QFont fonte = font();
+    fonte.setBold(true);
+    constexpr int botoesDaBarra = 160;
+    int largura = QFontMetrics(fonte).horizontalAdvance(windowTitle()) + botoesDaBarra;
+    if (const QScreen* tela = screen() ? screen() : QGuiApplication::primaryScreen())
+        largura = std::min(largura, tela->availableGeometry().width());
+    if (width() < largura)
+        resize(largura, height());
+}
+
+void JanelaEntrega::changeEvent(QEvent* evento)
+{
+    if (evento->type() == QEvent::WindowTitleChange)
+        larguraDoTitulo();
+    QWidget::changeEvent(evento);
+}
 
 void JanelaEntrega::carregaContador()
 {
@@ -58,9 +124,11 @@ void JanelaEntrega::carregaContador()
     }
 }
 
-void JanelaEntrega::ligaPainel(PainelUpload* painel)
+void JanelaEntrega::ligaPainel(PainelUpload* painel, QLabel* lblEmpresa)
 {
     m_painel = painel;
+    m_lblEmpresa = lblEmpresa;
+    larguraDoTitulo();
     connect(m_upload, &Upload::requisicaoPronta, painel->txtRequest, &QPlainTextEdit::setPlainText);
     connect(m_upload, &Upload::progresso, this, [painel](const QString& texto, int valor) {
         painel->lblSendSpeed->setText(texto);
@@ -80,10 +148,10 @@ void JanelaEntrega::ligaPainel(PainelUpload* painel)
     connect(m_upload, &Upload::erroSocket, this, &JanelaEntrega::erroSocket);
 }
 
-void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo, const QString& conteudo)
+void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo, const QString& conteudo,
+                           const QString& detalhe)
 {
-    const Upload::Estado estado = m_upload->estado();
-    if (m_dentroDoEnvio || (estado != Upload::Estado::Ocioso && estado != Upload::Estado::Falhou))
+    if (enviando() || m_upload->estado() == Upload::Estado::Respondido)
         return;
     JanelaPrincipal* principal = JanelaPrincipal::aberta();
     const QPointer<JanelaEntrega> viva(this);
@@ -106,34 +174,50 @@ void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo, 
         m_painel->txtUrl->setText(endereco);
         pedido.endereco = m_painel->txtUrl->text();
         m_painel->txtResponse->clear();
+        m_painel->iniciaProgresso();
     }
     pedido.nomeCampo = m_painel->txtName->text();
     pedido.tipoMime = m_painel->txtMIMEType->text();
-    if (principal) {
-        pedido.ie = principal->ieSelecionada();
-        pedido.razaoSocial = principal->razaoSocialSelecionada();
-    }
+    m_detalhe = detalhe;
 
     m_dentroDoEnvio = true;
     const InicioUpload inicio = m_upload->iniciar(pedido);
     if (!viva)
         return;
     m_dentroDoEnvio = false;
+    if (!inicio.iniciado())
+        m_painel->limpaProgresso();
     if (!inicio.mensagem.isEmpty())
         MessageBox::show(this, inicio.mensagem, inicio.titulo, QMessageBox::Critical);
     if (m_fecharAoVoltar)
         close();
 }
 
+// The delivery's own record, made from what the upload sent and received; why it failed, if it did.
+QString JanelaEntrega::registra(const RespostaUpload& resposta)
+{
+    Entrega e;
+    e.dataHora = QDateTime::currentDateTime();
+    e.ie = m_empresa.ie;
+    e.razaoSocial = m_empresa.razaoSocial;
+    e.arquivo = resposta.nomeArquivo;
+    e.origem = resposta.arquivo;
+    e.endereco = resposta.endereco;
+    e.cabecalhos = resposta.cabecalhos;
+    e.resposta = resposta.resposta;
+    return gravaEntregaDeArquivo(e, resposta.arquivo, resposta.tamanhoConteudo, resposta.modificadoEm);
+}
+
 void JanelaEntrega::respostaConcluida(const RespostaUpload& resposta)
 {
+    const QString erroCopia = registra(resposta);
     for (const QString& mensagem : resposta.mensagensRecusa)
-        MessageBox::show(this, mensagem);
-    if (!resposta.erroCopia.isEmpty())
-        MessageBox::show(this,
+        MessageBox::show(paiDasMensagens(), mensagem);
+    if (!erroCopia.isEmpty())
+        MessageBox::show(paiDasMensagens(),
                          QStringLiteral("A entrega foi enviada, mas a cópia dela não pôde ser guardada nesta "
                                         "máquina: ") +
-                             resposta.erroCopia,
+                             erroCopia,
                          tituloMG, QMessageBox::Warning);
     if (JanelaPrincipal* principal = JanelaPrincipal::aberta()) {
         const ResultadoAtualizacao r = principal->RecebeDadosServer();
@@ -144,16 +228,28 @@ void JanelaEntrega::respostaConcluida(const RespostaUpload& resposta)
                                             "atualizado: ") +
                                  r.descricao,
                              tituloMG, QMessageBox::Warning);
+        principal->mostraResultadoEntrega(resultadoEntrega(leResposta(primeiraLinhaResposta(resposta.resposta)),
+                                                           m_empresa.razaoSocial, m_empresa.ie, m_detalhe));
     }
     fecha();
 }
 
+// The window stays as it was, file chosen, so that the user can send again.
 void JanelaEntrega::erroSocket(const QString& descricao)
 {
-    if (m_upload->opcoes().reacaoErro == OpcoesUpload::ReacaoErro::Mensagem)
-        MessageBox::show(this, descricao, QStringLiteral("ERROR"), QMessageBox::Warning);
-    else
-        fecha();
+    m_painel->limpaProgresso();
+    MessageBox::show(paiDasMensagens(),
+                     QStringLiteral("A entrega de %1 não foi concluída.\r\n%2\r\nO arquivo escolhido foi mantido para "
+                                    "uma nova tentativa.")
+                         .arg(nomeEmpresa(m_empresa), descricao),
+                     QStringLiteral("ERROR"), QMessageBox::Warning);
+}
+
+// A window hidden by "&Cancelar" speaks through the main window.
+QWidget* JanelaEntrega::paiDasMensagens()
+{
+    JanelaPrincipal* principal = JanelaPrincipal::aberta();
+    return isVisible() || !principal ? static_cast<QWidget*>(this) : principal->janela();
 }
 
 // The window is not closed while the send button's handler is still waiting for the connection:
@@ -166,8 +262,20 @@ void JanelaEntrega::fecha()
         close();
 }
 
+void JanelaEntrega::cancela()
+{
+    JanelaPrincipal::switchOn();
+    hide();
+}
+
+// An upload under way is never dropped without a word: the window only hides until the answer.
 void JanelaEntrega::closeEvent(QCloseEvent* evento)
 {
+    if (enviando() && !programEnding()) {
+        evento->ignore();
+        cancela();
+        return;
+    }
     m_upload->cancelar();
     JanelaPrincipal::switchOn();
     evento->accept();

@@ -1,9 +1,9 @@
 #include "LerArquivoGia.h"
 
-#include "net/Windows1252.h"
 #include "platform/ProgramDir.h"
 #include "RegistroGia.h"
 #include "storage/Database.h"
+#include "text/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -116,8 +116,10 @@ private:
     QSqlDatabase m_banco;
     std::array<std::optional<QSqlQuery>, TotalDeComandos> m_preparados;
     int m_contadorGia = 0;
-    QString m_cfop;
-    QString m_uf;
+    // Before their record's first line these are empty text, as the statements have always stored
+    // them, never NULL.
+    QString m_cfop = QStringLiteral("");
+    QString m_uf = QStringLiteral("");
     QVariant m_ocorrencia;
 };
 

@@ -29,6 +29,18 @@ QLineEdit* linha(QWidget* pai, const char* nome, const QString& texto)
     l->setObjectName(QLatin1String(nome));
     return l;
 }
+
+// A field the user cannot change shows the window's colour, not an input's white.
+void somenteLeitura(QWidget* campo)
+{
+    if (auto* l = qobject_cast<QLineEdit*>(campo))
+        l->setReadOnly(true);
+    QPalette p = campo->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Window));
+    campo->setPalette(p);
+}
+
+const QString textoInicial = QStringLiteral("100% restante");
 } // namespace
 
 PainelUpload::PainelUpload(QWidget* parent) : QWidget(parent), m_detalhes(new QWidget(this))
@@ -40,7 +52,10 @@ PainelUpload::PainelUpload(QWidget* parent) : QWidget(parent), m_detalhes(new QW
     txtUploadFile = linha(m_detalhes, "txtUploadFile", {});
     txtRequest = caixaTexto(m_detalhes, "txtRequest");
     txtResponse = caixaTexto(m_detalhes, "txtResponse");
-    lblSendSpeed = new QLabel(QStringLiteral("100% restante"), this);
+    for (QWidget* w : {static_cast<QWidget*>(txtUrl), static_cast<QWidget*>(txtUploadFile),
+                       static_cast<QWidget*>(txtRequest), static_cast<QWidget*>(txtResponse)})
+        somenteLeitura(w);
+    lblSendSpeed = new QLabel(textoInicial, this);
     lblSendSpeed->setObjectName(QStringLiteral("lblSendSpeed"));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -72,6 +87,13 @@ PainelUpload::PainelUpload(QWidget* parent) : QWidget(parent), m_detalhes(new QW
     v->addWidget(detalhes, 0, Qt::AlignLeft);
     v->addWidget(m_detalhes, 1);
     setDetalhesVisiveis(false);
+    // The panel keeps its place while the progress is hidden.
+    for (QWidget* w : {static_cast<QWidget*>(lblSendSpeed), static_cast<QWidget*>(ProgressBar1)}) {
+        QSizePolicy politica = w->sizePolicy();
+        politica.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(politica);
+    }
+    limpaProgresso();
 
     for (QWidget* w :
          {static_cast<QWidget*>(txtUrl), static_cast<QWidget*>(txtName), static_cast<QWidget*>(txtMIMEType),
@@ -96,6 +118,22 @@ void PainelUpload::setDetalhesVisiveis(bool visiveis)
     m_detalhes->setVisible(visiveis);
     detalhes->setChecked(visiveis);
     detalhes->setArrowType(visiveis ? Qt::DownArrow : Qt::RightArrow);
+}
+
+void PainelUpload::iniciaProgresso()
+{
+    lblSendSpeed->setText(textoInicial);
+    ProgressBar1->setValue(0);
+    lblSendSpeed->show();
+    ProgressBar1->show();
+}
+
+void PainelUpload::limpaProgresso()
+{
+    lblSendSpeed->setText(textoInicial);
+    ProgressBar1->setValue(0);
+    lblSendSpeed->hide();
+    ProgressBar1->hide();
 }
 
 bool PainelUpload::eventFilter(QObject* objeto, QEvent* evento)

@@ -10,10 +10,12 @@ class QToolButton;
 
 namespace tervalia {
 
-// The upload controls both delivery windows carry: the progress (lblSendSpeed, ProgressBar1), always
-// shown, and the technical details behind "Detalhes técnicos" (txtUrl, txtName, txtMIMEType,
-// txtUploadFile, txtRequest, txtResponse with their captions). Clicking a caption puts the focus on
-// its control; a text box that gets the focus selects its whole text.
+// The upload controls both delivery windows carry: the progress (lblSendSpeed, ProgressBar1), shown
+// only while an upload is under way, and the technical details behind "Detalhes técnicos" (txtUrl,
+// txtName, txtMIMEType, txtUploadFile, txtRequest, txtResponse with their captions). Clicking a
+// caption puts the focus on its control; a text box that gets the focus selects its whole text.
+// The fields the program fills (txtUrl, txtUploadFile, txtRequest, txtResponse) are read-only and
+// look it.
 class PainelUpload : public QWidget
 {
     Q_OBJECT
@@ -33,6 +35,9 @@ public:
     QToolButton* detalhes; // shows or hides the technical details
 
     void setDetalhesVisiveis(bool visiveis);
+    // An upload starts: the progress appears at its initial text. Ended: it goes again.
+    void iniciaProgresso();
+    void limpaProgresso();
 
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;

@@ -15,13 +15,14 @@ class frmEntregas;
 namespace tervalia {
 
 // The deliveries made from this computer, newest first, as kept in the program directory's
-// entregas/ folder: what was sent, its fingerprint and what the server answered first.
+// entregas/ folder: what was sent, what the server answered first (a refusal marked), and the
+// content's size and fingerprint. Escape closes it.
 class frmEntregas : public QWidget, public SingleWindow<frmEntregas>
 {
     Q_OBJECT
 
 public:
-    enum Coluna { ColData, ColIe, ColRazaoSocial, ColArquivo, ColTamanho, ColSha256, ColResposta, ColCount };
+    enum Coluna { ColData, ColIe, ColRazaoSocial, ColArquivo, ColResposta, ColTamanho, ColSha256, ColCount };
 
     explicit frmEntregas(QWidget* parent = nullptr);
     ~frmEntregas() override;

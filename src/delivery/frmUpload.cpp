@@ -37,24 +37,30 @@ frmUpload::frmUpload(QWidget* parent)
     : JanelaEntrega(OpcoesUpload::vaf(), parent), m_ui(std::make_unique<Ui::frmUpload>())
 {
     m_ui->setupUi(this);
-    ligaPainel(m_ui->painelUpload);
+    ligaPainel(m_ui->painelUpload, m_ui->lblEmpresa);
+    m_ui->escolhaArquivo->setFinal(QStringLiteral("GDB"));
     montaGrade();
     connect(m_ui->escolhaArquivo, &EscolhaArquivo::arquivoEscolhido, this, &frmUpload::file_Click);
     connect(m_ui->Command1, &QPushButton::clicked, this, &frmUpload::Command1_Click);
     connect(m_ui->selPRF, &QPushButton::clicked, this, &frmUpload::selPRF_Click);
     connect(m_ui->cmdUpload, &QPushButton::clicked, this, &frmUpload::cmdUpload_Click);
-    connect(m_ui->Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &frmUpload::cancela);
 }
 
 frmUpload::~frmUpload() = default;
 
-frmUpload* frmUpload::abrir()
+frmUpload* frmUpload::abrir(const EmpresaEntrega& empresa)
 {
-    frmUpload* janela = instance();
-    janela->show();
-    janela->raise();
-    janela->activateWindow();
-    return janela;
+    return abrirPara<frmUpload>(empresa);
+}
+
+// The documents listed, and the file they came from, belong to the company before.
+void frmUpload::empresaTrocada()
+{
+    limpaLista();
+    m_ui->painelUpload->txtUploadFile->clear();
+    m_nomeArquivo.clear();
+    m_msgTrabalho = false;
 }
 
 // Widths are given in twips, 1440 to the inch of this screen.
@@ -123,7 +129,7 @@ void frmUpload::file_Click(const QString& pasta, const QString& nome)
     m_nomeArquivo = nome;
     limpaLista();
     m_ui->Preparacao->show();
-    if (nome.endsWith(QLatin1String(".GDB"), Qt::CaseInsensitive)) {
+    if (EscolhaArquivo::terminaCom(nome, QStringLiteral("GDB"))) {
         MessageBox::show(this,
                          QStringLiteral("Por favor, se o programa VAF-MG estiver aberto queira por gentileza "
                                         "fechá-lo."),
@@ -166,7 +172,7 @@ void frmUpload::Command1_Click()
     limpaLista();
     QList<DocumentoVAF> documentos;
     try {
-        documentos = ListaDocumentosVAF(principal ? principal->ieSelecionada() : QString());
+        documentos = ListaDocumentosVAF(empresa().ie);
     } catch (const DatabaseError& erro) {
         MessageBox::show(this, RelatorioErroBanco(erro));
         return;
@@ -195,9 +201,30 @@ void frmUpload::preencheGrade(const QList<DocumentoVAF>& documentos)
                           QString::fromUtf8(colunas[c].titulo) + QStringLiteral(": ") + textos[c]);
             grade->setItem(l, c, item);
         }
+        marcaForaDoAno(grade, l);
     }
     larguraMinima();
-    grade->setCurrentCell(0, 0);
+    // The first document of the working year is the one offered; there may be none.
+    grade->setCurrentCell(-1, -1);
+    for (int l = 0; l < grade->rowCount(); ++l) {
+        if (grade->item(l, 0)->flags() & Qt::ItemIsSelectable) {
+            grade->setCurrentCell(l, 0);
+            break;
+        }
+    }
+}
+
+// A document the server will not take this year is shown, greyed, and cannot be selected alone.
+void frmUpload::marcaForaDoAno(QTableWidget* grade, int linha)
+{
+    const JanelaPrincipal* principal = JanelaPrincipal::aberta();
+    if (anoAceito(grade->item(linha, 1)->text(), principal ? principal->anoTrabalho : QString()))
+        return;
+    for (int c = 0; c < grade->columnCount(); ++c) {
+        QTableWidgetItem* item = grade->item(linha, c);
+        item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
+        item->setToolTip(QStringLiteral("fora do ano de trabalho"));
+    }
 }
 
 // The list of documents and the year count are made afresh on every press; the year message is
@@ -206,14 +233,17 @@ void frmUpload::cmdUpload_Click()
 {
     QTableWidget* grade = m_ui->GridRefencias;
     const QList<QTableWidgetSelectionRange> faixas = grade->selectedRanges();
-    if (faixas.isEmpty()) {
+    int inicio = 0;
+    int fim = 0; // with no document of the working year to select, the first row brings the year message
+    if (!faixas.isEmpty()) {
+        // The grid's current row is where the selection ends; it was started at the other end.
+        const QTableWidgetSelectionRange faixa = faixas.first();
+        fim = grade->currentRow() == faixa.topRow() ? faixa.topRow() : faixa.bottomRow();
+        inicio = fim == faixa.topRow() ? faixa.bottomRow() : faixa.topRow();
+    } else if (grade->rowCount() == 0 || grade->currentRow() >= 0) {
         MessageBox::show(this, QStringLiteral("Selecione as referências a enviar."), tituloMG);
         return;
     }
-    // The grid's current row is where the selection ends; it was started at the other end.
-    const QTableWidgetSelectionRange faixa = faixas.first();
-    const int fim = grade->currentRow() == faixa.topRow() ? faixa.topRow() : faixa.bottomRow();
-    const int inicio = fim == faixa.topRow() ? faixa.bottomRow() : faixa.topRow();
     QList<LinhaGia> linhas;
     for (int l = 0; l < grade->rowCount(); ++l)
         linhas.append({grade->item(l, 0)->text(), grade->item(l, 1)->text()});
@@ -226,9 +256,9 @@ void frmUpload::cmdUpload_Click()
     if (selecao.giaCerta == 0)
         return;
     const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
-    const QString chave = principal ? principal->chaveSelecionada() : QString();
-    enviar(EnderecoUpload(servidor::caminhoUploadVaf, contador, chave, selecao.lista()), m_nomeArquivo,
-           arquivoVafEnviado());
+    enviar(EnderecoUpload(servidor::caminhoUploadVaf, contador, empresa().chave, selecao.lista()), m_nomeArquivo,
+           arquivoVafEnviado(),
+           QStringLiteral("GIAs enviadas: %1.").arg(selecao.aceitas.join(QStringLiteral(", "))));
 }
 
 void frmUpload::selPRF_Click()

@@ -14,29 +14,35 @@ frmUploadSimples::frmUploadSimples(QWidget* parent)
     : JanelaEntrega(OpcoesUpload::simplesNacional(), parent), m_ui(std::make_unique<Ui::frmUploadSimples>())
 {
     m_ui->setupUi(this);
-    ligaPainel(m_ui->painelUpload);
+    ligaPainel(m_ui->painelUpload, m_ui->lblEmpresa);
+    m_ui->escolhaArquivo->setFinal(QStringLiteral("pdf"));
     connect(m_ui->escolhaArquivo, &EscolhaArquivo::arquivoEscolhido, this, &frmUploadSimples::file_Click);
     connect(m_ui->cmdUpload, &QPushButton::clicked, this, &frmUploadSimples::cmdUpload_Click);
-    connect(m_ui->Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &frmUploadSimples::cancela);
 }
 
 frmUploadSimples::~frmUploadSimples() = default;
 
-frmUploadSimples* frmUploadSimples::abrir()
+frmUploadSimples* frmUploadSimples::abrir(const EmpresaEntrega& empresa)
 {
-    frmUploadSimples* janela = instance();
-    janela->show();
-    janela->raise();
-    janela->activateWindow();
-    return janela;
+    return abrirPara<frmUploadSimples>(empresa);
 }
 
-// Only the extension is looked at: what is inside the PDF is the server's business.
+// A file chosen for the company before is not sent for this one.
+void frmUploadSimples::empresaTrocada()
+{
+    m_ui->painelUpload->txtUploadFile->clear();
+    m_nomeArquivo.clear();
+    m_ui->cmdUpload->setEnabled(false);
+}
+
+// Only the last three characters of the name are looked at: what is inside the PDF is the server's
+// business.
 void frmUploadSimples::file_Click(const QString& pasta, const QString& nome)
 {
     m_ui->painelUpload->txtUploadFile->setText(QDir::toNativeSeparators(QDir(pasta).filePath(nome)));
     m_nomeArquivo = nome;
-    if (nome.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+    if (EscolhaArquivo::terminaCom(nome, QStringLiteral("pdf"))) {
         m_ui->cmdUpload->setEnabled(true);
         JanelaPrincipal::switchOn();
     } else {
@@ -49,9 +55,8 @@ void frmUploadSimples::cmdUpload_Click()
 {
     const JanelaPrincipal* principal = JanelaPrincipal::aberta();
     const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
-    const QString chave = principal ? principal->chaveSelecionada() : QString();
     // The Simples Nacional delivery names no documents: "gias" is always present and empty.
-    enviar(EnderecoUpload(servidor::caminhoUploadSimples, contador, chave, QString()), m_nomeArquivo);
+    enviar(EnderecoUpload(servidor::caminhoUploadSimples, contador, empresa().chave, QString()), m_nomeArquivo);
 }
 
 } // namespace tervalia

@@ -21,8 +21,11 @@ public:
     explicit frmUploadSimples(QWidget* parent = nullptr);
     ~frmUploadSimples() override;
 
-    // Shows the one instance.
-    static frmUploadSimples* abrir();
+    // Shows the one instance for the company (see JanelaEntrega::abrirPara).
+    static frmUploadSimples* abrir(const EmpresaEntrega& empresa);
+
+protected:
+    void empresaTrocada() override;
 
 private:
     void file_Click(const QString& pasta, const QString& nome);

@@ -1,6 +1,6 @@
 #include "Requisicao.h"
 
-#include "net/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <QFile>
 

@@ -117,6 +117,9 @@ inline constexpr QLatin1StringView tabelasVaf[26] = {
 inline constexpr QLatin1StringView senhaVaf("tum4821");
 // Refusals of a Simples Nacional upload all start with this.
 inline constexpr QLatin1StringView marcaArquivoInvalido("ARQUIVO INVALIDO - ");
+// An accepted upload names its protocol number after this word; a key the server does not know
+// is refused with historico::chaveInvalida.
+inline constexpr QLatin1StringView marcaProtocolo("PROTOCOLO");
 
 // Receipt page, on the host alone (no port), opened in the browser.
 inline constexpr QLatin1StringView caminhoProtocolo("/protocoloDown.php");

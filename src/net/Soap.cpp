@@ -2,8 +2,8 @@
 
 #include "net/HttpPost.h"
 #include "net/Servidor.h"
-#include "net/Windows1252.h"
 #include "storage/ReadWrite.h"
+#include "text/Windows1252.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

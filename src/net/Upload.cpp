@@ -2,10 +2,9 @@
 
 #include "net/Servidor.h"
 #include "platform/BlockingWait.h"
-#include "net/Windows1252.h"
 #include "platform/Pausa.h"
-#include "storage/Entregas.h"
 #include "storage/ReadWrite.h"
+#include "text/Windows1252.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -309,24 +308,15 @@ void Upload::aoReceber()
         if (resposta.texto.contains(m.marca))
             resposta.mensagensRecusa.append(m.mensagem);
     }
-    grava(resposta);
+    resposta.resposta = m_resposta;
+    resposta.cabecalhos = m_requisicao.cabecalhos;
+    resposta.endereco = m_pedido.endereco;
+    resposta.arquivo = m_pedido.arquivo;
+    resposta.nomeArquivo = m_pedido.nomeArquivo;
+    resposta.tamanhoConteudo = m_requisicao.tamanhoConteudo;
+    resposta.modificadoEm = m_modificadoEm;
     cancelar();
     emit respostaConcluida(resposta);
-}
-
-void Upload::grava(RespostaUpload& resposta)
-{
-    Entrega e;
-    e.dataHora = QDateTime::currentDateTime();
-    e.ie = m_pedido.ie;
-    e.razaoSocial = m_pedido.razaoSocial;
-    e.arquivo = m_pedido.nomeArquivo;
-    e.origem = m_pedido.arquivo;
-    e.endereco = m_pedido.endereco;
-    e.cabecalhos = m_requisicao.cabecalhos;
-    e.resposta = m_resposta;
-    resposta.erroCopia = gravaEntregaDeArquivo(e, m_pedido.arquivo, m_requisicao.tamanhoConteudo, m_modificadoEm);
-    resposta.pastaCopia = e.pasta;
 }
 
 void Upload::aoErro(QAbstractSocket::SocketError erro)

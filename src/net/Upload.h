@@ -52,8 +52,6 @@ struct PedidoUpload
     QString nomeCampo = QStringLiteral("objArquivo");
     QString nomeArquivo; // the file name as the file list shows it
     QString tipoMime = QStringLiteral("application/octet-stream");
-    QString ie;          // for the copy in entregas/
-    QString razaoSocial; // for the copy in entregas/
 };
 
 // The address of an upload page as the delivery windows write it, with host and port read afresh
@@ -84,13 +82,19 @@ struct InicioUpload
     bool iniciado() const { return resultado == Resultado::Iniciado; }
 };
 
-// What the first data brought, once the upload has handled it.
+// What the first data brought, once the upload has handled it, with what was sent: the window
+// keeps its own record of the delivery from these.
 struct RespostaUpload
 {
     QString texto;               // the first data as text (UTF-8, or Windows-1252 when not UTF-8)
     QStringList mensagensRecusa; // messages of the refusal markers found, in order
-    QString erroCopia;           // why the copy in entregas/ could not be kept; empty when it was
-    QString pastaCopia;          // the entry's folder when kept
+    QByteArray resposta;         // the first data as received
+    QByteArray cabecalhos;       // the request headers as sent
+    QString endereco;            // the address the request went to
+    QString arquivo;             // path the content was read from
+    QString nomeArquivo;         // the file name the request carried
+    qint64 tamanhoConteudo = 0;  // bytes of content sent
+    QDateTime modificadoEm;      // of the content's file when the upload started
 };
 
 // The delivery's HTTP/1.0 multipart POST, written byte for byte on a TCP socket. A delivery window
@@ -131,7 +135,7 @@ signals:
     void progresso(const QString& texto, int valor);   // lblSendSpeed and ProgressBar1
     void envioConcluido(const QString& texto);         // "Aguarde, carregando informações"
     void dadosRecebidos(const QString& texto);         // the first data: txtResponse, main window on
-    // After the pause and the markers, with the copy of the delivery kept: messages, refresh, close.
+    // After the pause and the markers: the record, messages, refresh, close.
     void respostaConcluida(const tervalia::RespostaUpload& resposta);
     void erroSocket(const QString& descricao); // refused, reset, silent server: the upload is over
     void fechado();                            // the connection is closed, right after erroSocket
@@ -145,7 +149,6 @@ private:
     void aoFechar();
     void falha(const QString& descricao);
     bool leProximoPedaco(qint64 n);
-    void grava(RespostaUpload& resposta);
 
     OpcoesUpload m_opcoes;
     bool m_certificadoValido = false;

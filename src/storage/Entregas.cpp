@@ -1,7 +1,7 @@
 #include "Entregas.h"
 
-#include "net/Windows1252.h"
 #include "platform/ProgramDir.h"
+#include "text/Windows1252.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "ReadWrite.h"
 
-#include "net/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -117,6 +117,7 @@ private slots:
     void fileInsideTempKept();
     void failures_data();
     void failures();
+    void leftoversOfAnInterruptedRun();
     void documentList_data();
     void documentList();
     void tipoDocumento_data();
@@ -143,6 +144,9 @@ void ConverteVAFTest::initTestCase()
     QCOMPARE(
         geraVafGdb(user(QStringLiteral("SEMESTOQUE.GDB")), {QStringLiteral("--sem-tabela"), QStringLiteral("ESTOQUE")}),
         QString());
+    QFile lixo(user(QStringLiteral("LIXO.GDB")));
+    QVERIFY(lixo.open(QIODevice::WriteOnly) && lixo.write(QByteArray(8192, 'x')) == 8192);
+    lixo.close();
     m_shaBefore = sha(user(QStringLiteral("VAF.GDB")));
 
     m_prog = std::make_unique<TestProgramDir>();
@@ -473,7 +477,9 @@ void ConverteVAFTest::failures_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("message");
     QTest::newRow("ODS 11") << "ANTIGO.GDB" << int(Setup::None) << int(fbexport::FormatoAntigo)
-                            << QStringList{"versão antiga do Firebird", "VAF-MG", "gbak"};
+                            << QStringList{"versão antiga do Firebird", "VAF-MG", "gbak", "ANTIGO.GDB"};
+    QTest::newRow("not a Firebird file") << "LIXO.GDB" << int(Setup::None) << int(fbexport::BancoInacessivel)
+                                         << QStringList{"LIXO.GDB", "não é um banco de dados Firebird"};
     QTest::newRow("table missing in the file")
         << "SEMESTOQUE.GDB" << int(Setup::None) << int(fbexport::TabelaInexistente)
         << QStringList{"Não foi possível exportar a tabela ESTOQUE", "código 4", "a tabela ESTOQUE não existe"};
@@ -521,11 +527,51 @@ void ConverteVAFTest::failures()
         for (const QString& part : message)
             QVERIFY2(r.erro.contains(part), qPrintable(r.erro));
         QVERIFY(!r.erro.contains(QLatin1String("empresa")));
+        // The user's file is named, never the working copy in temp/.
+        QVERIFY2(!r.erro.contains(QLatin1String("vaf_copia")), qPrintable(r.erro));
         QCOMPARE(r.codigoExportacao, status);
         QCOMPARE(r.formatoAntigo, status == fbexport::FormatoAntigo);
         QVERIFY(!QFile::exists(dir.file(QStringLiteral("vaf.db"))));
         QVERIFY(!QFile::exists(dir.file(QStringLiteral("vaf.mdb"))));
         QCOMPARE(QDir(dir.file(QStringLiteral("temp"))).entryList(QDir::Files), QStringList());
+    }
+    setProgramDir(m_prog->path());
+}
+
+// An interrupted run left a journal that SQLite would replay into the fresh vaf.db, and an Access
+// file with a temporary of its writer: none of them outlives a new conversion.
+void ConverteVAFTest::leftoversOfAnInterruptedRun()
+{
+    {
+        TestProgramDir dir;
+        dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+        dir.installFromDist(QStringLiteral("fbexport"));
+        // The journal of a database whose header held user_version 77, taken mid-transaction.
+        const QString antigo = dir.file(QStringLiteral("antigo.db"));
+        QVERIFY(QFile::copy(dir.file(QStringLiteral("vaf_limpo.db")), antigo));
+        QFile::setPermissions(antigo, QFile::ReadOwner | QFile::WriteOwner);
+        {
+            Connection c(antigo);
+            c.exec(QStringLiteral("PRAGMA user_version = 77"));
+            c.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+            c.begin();
+            c.exec(QStringLiteral("PRAGMA user_version = 5"));
+            QVERIFY(QFile::copy(antigo + QStringLiteral("-journal"), dir.file(QStringLiteral("vaf.db-journal"))));
+            c.rollback();
+        }
+        dir.writeFile(QStringLiteral("vaf.mdb"), "de outra conversão");
+        dir.writeFile(QStringLiteral(".vaf.mdb.gravando"), "pela metade");
+        const ResultadoConversao r = ConverteVAF(user(QStringLiteral("PEQUENO.GDB")));
+        QVERIFY2(r.ok, qPrintable(r.erro));
+        {
+            Connection vaf(QStringLiteral("vaf.db"));
+            QSqlQuery q = vaf.exec(QStringLiteral("PRAGMA user_version"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 0);
+        }
+        QVERIFY(!QFile::exists(dir.file(QStringLiteral("vaf.db-journal"))));
+        QVERIFY(!QFile::exists(dir.file(QStringLiteral(".vaf.mdb.gravando"))));
+        QVERIFY(fileContent(dir.file(QStringLiteral("vaf.mdb"))) != "de outra conversão");
     }
     setProgramDir(m_prog->path());
 }

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -61,28 +62,40 @@ private slots:
                                  QStringLiteral("VAF.GDB"));
         Entrega nova = entrega(QStringLiteral("7025551230008"), QStringLiteral("Restaurante Sabor de Minas ME"),
                                base.addDays(2), QStringLiteral("Declaração.pdf"));
+        Entrega recusada = entrega(QStringLiteral("7025551230008"), QStringLiteral("Restaurante Sabor de Minas ME"),
+                                   base.addDays(1), QStringLiteral("Recibo.pdf"));
+        recusada.resposta = "HTTP/1.1 200 OK\r\n\r\nARQUIVO INVALIDO - RECIBO\r\n";
         QVERIFY(gravaEntrega(antiga, QByteArrayLiteral("abc")).isEmpty());
         QVERIFY(gravaEntrega(nova, QByteArray(2048, 'x')).isEmpty());
+        QVERIFY(gravaEntrega(recusada, QByteArrayLiteral("%PDF")).isEmpty());
 
-        frmEntregas* janela = frmEntregas::abrir();
+        QPointer<frmEntregas> janela = frmEntregas::abrir();
         QCOMPARE(janela->windowTitle(), QStringLiteral("Entregas realizadas neste computador"));
         auto* grid = child<QTableWidget>(janela, "GridEntregas");
-        QCOMPARE(grid->rowCount(), 2);
+        QCOMPARE(grid->rowCount(), 3);
+        // The server's answer right after the file, a refusal marked as one.
+        QCOMPARE(grid->horizontalHeaderItem(frmEntregas::ColArquivo + 1)->text(),
+                 QStringLiteral("Resposta do servidor"));
+        QCOMPARE(celula(grid, 1, frmEntregas::ColResposta), QStringLiteral("RECUSADA: ARQUIVO INVALIDO - RECIBO"));
+        QVERIFY(grid->item(1, frmEntregas::ColIe)->foreground() != grid->item(0, frmEntregas::ColIe)->foreground());
         QCOMPARE(celula(grid, 0, frmEntregas::ColIe), QStringLiteral("7025551230008"));
         QCOMPARE(celula(grid, 0, frmEntregas::ColArquivo), QStringLiteral("Declaração.pdf"));
         QCOMPARE(celula(grid, 0, frmEntregas::ColData), QStringLiteral("07/03/2026 14:30:00"));
-        QCOMPARE(celula(grid, 1, frmEntregas::ColRazaoSocial), QStringLiteral("Mercearia Boa Vista Ltda"));
-        QCOMPARE(celula(grid, 1, frmEntregas::ColSha256),
+        QCOMPARE(celula(grid, 2, frmEntregas::ColRazaoSocial), QStringLiteral("Mercearia Boa Vista Ltda"));
+        QCOMPARE(celula(grid, 2, frmEntregas::ColSha256),
                  QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
-        QCOMPARE(celula(grid, 1, frmEntregas::ColTamanho), QStringLiteral("3 bytes"));
-        QCOMPARE(celula(grid, 1, frmEntregas::ColResposta), QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO 2026000004"));
+        QCOMPARE(celula(grid, 2, frmEntregas::ColTamanho), QStringLiteral("3 bytes"));
+        QCOMPARE(celula(grid, 2, frmEntregas::ColResposta), QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO 2026000004"));
         QVERIFY(grid->item(0, frmEntregas::ColIe)->data(Qt::AccessibleTextRole).toString().startsWith(u"IE: "));
         QVERIFY(!child<QLabel>(janela, "lblVazio")->isVisible());
 
-        // The newest is selected; the second row opens its own folder.
-        grid->selectRow(1);
+        // The newest is selected; the oldest row opens its own folder.
+        grid->selectRow(2);
         QTest::mouseClick(child<QPushButton>(janela, "cmdAbrirPasta"), Qt::LeftButton);
         QCOMPARE(Browser::takeOpened(), QStringList{QUrl::fromLocalFile(antiga.pasta).toString()});
+        QVERIFY(QTest::qWaitForWindowActive(janela));
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTRY_VERIFY(!janela);
     }
 
     void emptyListSaysSo()

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTcpServer>
@@ -42,6 +43,19 @@ const QString tituloMG = QStringLiteral("Tervalia - MG");
 const QString semEmpresa = QStringLiteral("Erro: Arquivo não contém informações da empresa selecionada");
 const QString fecheVaf =
     QStringLiteral("Por favor, se o programa VAF-MG estiver aberto queira por gentileza fechá-lo.");
+const EmpresaEntrega mercearia{ieDebito, QStringLiteral("Empresa"), chaveDebito};
+
+// The desktop setting under which one click both clicks and activates an item.
+class CliqueUnico : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint dica, const QStyleOption* opcao, const QWidget* w, QStyleHintReturn* r) const override
+    {
+        if (dica == QStyle::SH_ItemView_ActivateItemOnSingleClick)
+            return 1;
+        return QProxyStyle::styleHint(dica, opcao, w, r);
+    }
+};
 
 QStringList textos(const QList<MessageBox::Shown>& shown)
 {
@@ -100,7 +114,8 @@ private slots:
     void selPRF();
 
 private:
-    frmUpload* clicaArquivo(const QString& nome, frmUpload* janela = nullptr);
+    frmUpload* clicaArquivo(const QString& nome, frmUpload* janela = nullptr,
+                            const EmpresaEntrega& empresa = mercearia);
     void selecionaLinhas(frmUpload* janela, int de, int ate);
     void enviaPelaJanela(frmUpload* janela);
 
@@ -123,6 +138,7 @@ void FrmUploadTest::initTestCase()
     QVERIFY(QFile::copy(u.filePath(QStringLiteral("VAF.GDB")), u.filePath(QStringLiteral("vaf.gdb"))));
     QCOMPARE(test::geraVafGdb(u.filePath(QStringLiteral("ANTIGO.GDB")), {QStringLiteral("--ods11")}), QString());
     QVERIFY(QFile::copy(u.filePath(QStringLiteral("VAF.GDB")), u.filePath(QStringLiteral("VAF.FDB"))));
+    QVERIFY(QFile::copy(u.filePath(QStringLiteral("VAF.GDB")), u.filePath(QStringLiteral("copiaGdb"))));
     setPausaParaTestes([](int) {});
     JanelaEntrega::setAjusteParaTestes([](OpcoesUpload& o) {
         o.limiteConexaoMs = 2000;
@@ -165,10 +181,10 @@ void FrmUploadTest::cleanup()
 }
 
 // Clicks the file in the window's file list, as the user does; the conversion runs within.
-frmUpload* FrmUploadTest::clicaArquivo(const QString& nome, frmUpload* janela)
+frmUpload* FrmUploadTest::clicaArquivo(const QString& nome, frmUpload* janela, const EmpresaEntrega& empresa)
 {
     if (!janela) {
-        janela = frmUpload::abrir();
+        janela = frmUpload::abrir(empresa);
         janela->findChild<EscolhaArquivo*>()->setPasta(m_usuario.path());
     }
     auto* lista = child<QListWidget>(janela, "file");
@@ -201,7 +217,8 @@ void FrmUploadTest::enviaPelaJanela(frmUpload* janela)
 
 void FrmUploadTest::janelaAoAbrir()
 {
-    frmUpload* janela = frmUpload::abrir();
+    frmUpload* janela = frmUpload::abrir(mercearia);
+    QCOMPARE(child<QLabel>(janela, "lblEmpresa")->text(), QStringLiteral("Contribuinte: Empresa - IE 7001234500028"));
     QCOMPARE(janela->windowTitle(),
              QStringLiteral("Selecione o arquivo GDB para Entrega  - Prefeitura Municipal de Ostare"));
     QCOMPARE(child<QLabel>(janela, "Label1")->text(), QStringLiteral("Transmissão de Declaração - Tervalia"));
@@ -245,14 +262,23 @@ void FrmUploadTest::extensao_data()
     QTest::addColumn<bool>("aceito");
     QTest::newRow("lower-case vaf.gdb") << "vaf.gdb" << true;
     QTest::newRow("VAF.GDB") << "VAF.GDB" << true;
+    QTest::newRow("no dot") << "copiaGdb" << true;
     QTest::newRow("VAF.FDB") << "VAF.FDB" << false;
 }
 
+// Only the files the window accepts are listed; one chosen some other way is refused all the same.
 void FrmUploadTest::extensao()
 {
     QFETCH(QString, arquivo);
     QFETCH(bool, aceito);
-    frmUpload* janela = clicaArquivo(arquivo);
+    frmUpload* janela = frmUpload::abrir(mercearia);
+    auto* escolha = janela->findChild<EscolhaArquivo*>();
+    escolha->setPasta(m_usuario.path());
+    QCOMPARE(escolha->arquivos().contains(arquivo), aceito);
+    if (aceito)
+        clicaArquivo(arquivo, janela);
+    else
+        emit escolha->arquivoEscolhido(m_usuario.path(), arquivo);
     const QList<MessageBox::Shown> shown = test::takeMessages();
     QCOMPARE(child<QLineEdit>(janela, "txtUploadFile")->text(), QDir(m_usuario.path()).filePath(arquivo));
     QVERIFY(!child<QGroupBox>(janela, "Preparacao")->isVisible());
@@ -269,6 +295,16 @@ void FrmUploadTest::extensao()
         QCOMPARE(coluna(grade, 3), (QStringList{"Normal", "Normal", "Substitutiva", "Substitutiva", "Substitutiva"}));
         QCOMPARE(grade->item(0, 1)->data(Qt::AccessibleTextRole).toString(),
                  QStringLiteral("Referência: 1 a 12 / 2023"));
+        // 2023 is outside the working year: greyed, explained, never selected.
+        for (int c = 0; c < 4; ++c) {
+            QVERIFY(!(grade->item(0, c)->flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled)));
+            QCOMPARE(grade->item(0, c)->toolTip(), QStringLiteral("fora do ano de trabalho"));
+        }
+        QVERIFY(grade->item(1, 0)->flags() & Qt::ItemIsSelectable);
+        QCOMPARE(grade->currentRow(), 1);
+        QTest::mouseClick(grade->viewport(), Qt::LeftButton, {}, grade->visualItemRect(grade->item(0, 0)).center());
+        QCOMPARE(grade->selectedRanges().size(), 1);
+        QCOMPARE(grade->selectedRanges().first().topRow(), 1);
         QVERIFY(child<QPushButton>(janela, "cmdUpload")->isEnabled());
         QCOMPARE(Principal::instance()->pathMDB(), QDir(m_usuario.path()).filePath(arquivo));
         QVERIFY(Principal::instance()->isEnabled());
@@ -281,11 +317,14 @@ void FrmUploadTest::extensao()
     }
 }
 
-// What the window shows while converting, and that nothing can be chosen or sent meanwhile.
+// What the window shows while converting, and that nothing can be chosen or sent meanwhile. Under a
+// desktop that opens items with a single click, the click still converts once.
 void FrmUploadTest::progressoNaJanela()
 {
-    frmUpload* janela = frmUpload::abrir();
+    frmUpload* janela = frmUpload::abrir(mercearia);
     janela->findChild<EscolhaArquivo*>()->setPasta(m_usuario.path());
+    CliqueUnico cliqueUnico;
+    child<QListWidget>(janela, "file")->setStyle(&cliqueUnico);
     auto* barra = child<QProgressBar>(janela, "Progresso");
     QList<int> valores;
     QStringList passos;
@@ -321,20 +360,31 @@ void FrmUploadTest::progressoNaJanela()
     QVERIFY(!janela->convertendo());
     QVERIFY(child<QListWidget>(janela, "file")->isEnabled());
     QVERIFY(child<QPushButton>(janela, "Command2")->isEnabled());
+    child<QListWidget>(janela, "file")->setStyle(nullptr);
 }
 
-// Once another file is clicked, the first file's documents are no longer offered.
+// Once another file is clicked, the first file's documents are no longer offered. The list is the
+// window's company's, whatever the main window selects meanwhile; opened for another company, the
+// window drops the list of the one before.
 void FrmUploadTest::segundoArquivoEsvaziaGrade()
 {
     frmUpload* janela = clicaArquivo(QStringLiteral("VAF.GDB"));
     auto* grade = child<QTableWidget>(janela, "GridRefencias");
     QCOMPARE(grade->rowCount(), 5);
+    test::takeMessages();
     Principal::instance()->selecionaContribuinte(QStringLiteral("7019876540034"), QStringLiteral("Outra"),
                                                  QStringLiteral("B8N3R5TC"));
     clicaArquivo(QStringLiteral("vaf.gdb"), janela);
+    QCOMPARE(coluna(grade, 0), (QStringList{"101", "311", "312", "400", "401"}));
+    QCOMPARE(test::takeMessages().size(), 1);
+    QCOMPARE(frmUpload::abrir({QStringLiteral("7019876540034"), QStringLiteral("Outra"), QStringLiteral("B8N3R5TC")}),
+             janela);
+    QCOMPARE(grade->rowCount(), 0);
+    QVERIFY(child<QLineEdit>(janela, "txtUploadFile")->text().isEmpty());
+    clicaArquivo(QStringLiteral("vaf.gdb"), janela);
     QCOMPARE(coluna(grade, 0), (QStringList{"501", "502"}));
     test::takeMessages();
-    clicaArquivo(QStringLiteral("VAF.FDB"), janela);
+    emit janela->findChild<EscolhaArquivo*>()->arquivoEscolhido(m_usuario.path(), QStringLiteral("VAF.FDB"));
     QCOMPARE(test::takeMessages().size(), 1);
     QCOMPARE(grade->rowCount(), 0);
     QVERIFY(!child<QPushButton>(janela, "cmdUpload")->isEnabled());
@@ -342,9 +392,9 @@ void FrmUploadTest::segundoArquivoEsvaziaGrade()
 
 void FrmUploadTest::empresaAusente()
 {
-    Principal::instance()->selecionaContribuinte(QStringLiteral("7025551230008"), QStringLiteral("Simples"),
-                                                 QStringLiteral("R2D5L6YB"));
-    frmUpload* janela = clicaArquivo(QStringLiteral("VAF.GDB"));
+    frmUpload* janela =
+        clicaArquivo(QStringLiteral("VAF.GDB"), nullptr,
+                     {QStringLiteral("7025551230008"), QStringLiteral("Simples"), QStringLiteral("R2D5L6YB")});
     const QList<MessageBox::Shown> shown = test::takeMessages();
     QCOMPARE(textos(shown), (QStringList{fecheVaf, semEmpresa}));
     QCOMPARE(shown[1].title, tituloMG);
@@ -363,6 +413,8 @@ void FrmUploadTest::arquivoAntigo()
     QVERIFY2(shown[1].text.contains(QStringLiteral("versão")) || shown[1].text.contains(QStringLiteral("antig")),
              qPrintable(shown[1].text));
     QVERIFY(!shown[1].text.contains(semEmpresa));
+    QVERIFY2(shown[1].text.contains(QDir(m_usuario.path()).filePath(QStringLiteral("ANTIGO.GDB"))),
+             qPrintable(shown[1].text));
     QVERIFY(!child<QPushButton>(janela, "cmdUpload")->isEnabled());
     QVERIFY(child<QListWidget>(janela, "file")->isEnabled());
     QVERIFY(!child<QGroupBox>(janela, "Preparacao")->isVisible());
@@ -371,17 +423,21 @@ void FrmUploadTest::arquivoAntigo()
     QCOMPARE(child<QTableWidget>(janela, "GridRefencias")->rowCount(), 5);
 }
 
-// Rows 5 to 3 selected upwards go out as 3, 4, 5; the bytes posted are vaf.mdb under the GDB's name.
+// Rows 5 to 3 selected upwards go out as 3, 4, 5; the bytes posted are vaf.mdb under the GDB's name,
+// with the key of the window's company whatever the main window selected meanwhile; the numbers sent
+// are told after the answer.
 void FrmUploadTest::selecaoParaCimaBytesEnviados()
 {
     test::HttpDouble http(true);
-    http.setAnswer(test::HttpDouble::answer("ENTREGA RECEBIDA", "text/html"));
+    http.setAnswer(test::HttpDouble::answer("ENTREGA RECEBIDA - PROTOCOLO 2026000007", "text/html"));
     m_dir->writeSettings(QStringLiteral("127.0.0.1"), http.port());
     QPointer<frmUpload> janela = clicaArquivo(QStringLiteral("vaf.gdb"));
     test::takeMessages();
     selecionaLinhas(janela, 4, 2);
     const QByteArray vaf = test::fileContent(programFile(QStringLiteral("vaf.mdb")));
     QVERIFY(vaf.startsWith(QByteArray("\0\x01\0\0Standard Jet DB\0", 20)));
+    Principal::instance()->selecionaContribuinte(QStringLiteral("7019876540034"), QStringLiteral("Outra"),
+                                                 QStringLiteral("B8N3R5TC"));
     enviaPelaJanela(janela);
     QTRY_VERIFY(!janela);
     // The refresh asked the double too and could not read its answer; it said so itself.
@@ -393,6 +449,10 @@ void FrmUploadTest::selecaoParaCimaBytesEnviados()
     QVERIFY(r.body.contains("Content-Disposition: form-data; name=\"objArquivo\"; filename=\"vaf.gdb\"\r\n"
                             "Content-Type: application/octet-stream\r\n\r\n" +
                             vaf + "\r\n--"));
+    QCOMPARE(child<QLabel>(Principal::instance(), "lblResultadoEntrega")->text(),
+             QStringLiteral("Entrega de Empresa (IE 7001234500028) recebida pelo servidor: protocolo 2026000007. "
+                            "GIAs enviadas: 312, 400, 401. Resposta do servidor: ENTREGA RECEBIDA - PROTOCOLO "
+                            "2026000007"));
 }
 
 // After a socket error the user presses again: the same numbers go out once.

@@ -154,6 +154,12 @@ void LerArquivoGiaTest::eachTypeFillsItsTable()
     QVERIFY2(leitura.concluida, qPrintable(leitura.mensagem));
     QCOMPARE(leitura.linhasLidas, 3);
     QCOMPARE(linhas(tabela), QList<QStringList>{esperado});
+    // A CFOP or UF read before any record that sets it is empty text, never NULL.
+    Connection banco(m_banco);
+    QSqlQuery query = banco.exec(QStringLiteral("select * from ") + tabela);
+    QVERIFY(query.next());
+    for (int i = 0; i < query.record().count(); ++i)
+        QVERIFY2(!query.isNull(i), qPrintable(query.record().fieldName(i)));
 }
 
 void LerArquivoGiaTest::headersNumberTheGias()

@@ -6,7 +6,6 @@
 #include "delivery/frmUploadSimples.h"
 #include "delivery/PainelUpload.h"
 #include "net/HttpDouble.h"
-#include "net/Windows1252.h"
 #include "platform/CertStore.h"
 #include "platform/EscolhaCertificado.h"
 #include "platform/Pausa.h"
@@ -16,8 +15,11 @@
 #include "support/StandInServer.h"
 #include "support/TestCertificates.h"
 #include "support/TestProgramDir.h"
+#include "text/Windows1252.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,6 +48,7 @@ const QString avisoCertificado =
 const QString tituloSimples =
     QStringLiteral("Selecione o arquivo PDF - Declaração - SIMPLES NACIONAL - Prefeitura Municipal de Ostare");
 const QString tituloVaf = QStringLiteral("Selecione o arquivo GDB para Entrega  - Prefeitura Municipal de Ostare");
+const EmpresaEntrega restaurante{ieSimples, QStringLiteral("Restaurante Sabor de Minas ME"), chaveSimples};
 
 // The shared window behaviour as the VAF window will have it: the error shown, the window kept.
 class JanelaTeste : public JanelaEntrega
@@ -54,7 +57,7 @@ public:
     JanelaTeste() : JanelaEntrega(OpcoesUpload::vaf())
     {
         auto* p = new PainelUpload(this);
-        ligaPainel(p);
+        ligaPainel(p, new QLabel(this));
     }
     void envia(const QString& endereco) { enviar(endereco, QStringLiteral("VAF.MDB")); }
 };
@@ -98,6 +101,8 @@ private slots:
     void despachoPorRegime();
     void despachoEmpresaExcluida();
     void escolhaLembraPasta();
+    void janelaDaEmpresa();
+    void cancelarDuranteEnvio();
     void envioRecusado_data();
     void envioRecusado();
     void erroMostradoJanelaFica();
@@ -105,8 +110,10 @@ private slots:
 
 private:
     frmUploadSimples* abreJanela(const QString& arquivo, const QByteArray& conteudo);
+    void escolhe(QWidget* janela, const QString& arquivo);
     void enviaPelaJanela(frmUploadSimples* janela);
     void selecionaNoPrincipal(const QString& ie, const QString& chave);
+    frmUploadSimples* despachaRestaurante();
 
     std::unique_ptr<TestCertificates> m_certs;
     QTemporaryDir m_home;
@@ -160,16 +167,40 @@ void UploadSimplesTest::cleanup()
 frmUploadSimples* UploadSimplesTest::abreJanela(const QString& arquivo, const QByteArray& conteudo)
 {
     m_dir->writeFile(arquivo, conteudo);
-    frmUploadSimples* janela = frmUploadSimples::abrir();
-    auto* escolha = janela->findChild<EscolhaArquivo*>();
-    escolha->setPasta(m_dir->path());
+    frmUploadSimples* janela = frmUploadSimples::abrir(restaurante);
+    escolhe(janela, arquivo);
+    return janela;
+}
+
+// A click on the file in the window's list, in the program directory.
+void UploadSimplesTest::escolhe(QWidget* janela, const QString& arquivo)
+{
+    janela->findChild<EscolhaArquivo*>()->setPasta(m_dir->path());
     auto* lista = child<QListWidget>(janela, "file");
     const auto itens = lista->findItems(arquivo, Qt::MatchExactly);
     if (itens.size() != 1)
         qFatal("%s not listed", qPrintable(arquivo));
     lista->setCurrentItem(itens[0]);
     QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, lista->visualItemRect(itens[0]).center());
-    return janela;
+}
+
+// The Restaurante registered and selected, and its delivery window opened from the main window.
+frmUploadSimples* UploadSimplesTest::despachaRestaurante()
+{
+    cadastro::insertContribuinte({ieSimples,
+                                  restaurante.razaoSocial,
+                                  QStringLiteral("09.384.756/0001-56"),
+                                  QStringLiteral("5611-2/01"),
+                                  chaveSimples,
+                                  {},
+                                  true});
+    Principal* p = Principal::instance();
+    p->show();
+    p->selecionaContribuinte(ieSimples, restaurante.razaoSocial, chaveSimples);
+    child<QPushButton>(p, "Command1")->click();
+    if (textos(test::takeMessages()) != QStringList{avisoCertificado})
+        qFatal("no delivery notice");
+    return frmUploadSimples::existing();
 }
 
 void UploadSimplesTest::enviaPelaJanela(frmUploadSimples* janela)
@@ -187,15 +218,32 @@ void UploadSimplesTest::selecionaNoPrincipal(const QString& ie, const QString& c
 
 void UploadSimplesTest::janelaAoAbrir()
 {
-    frmUploadSimples* janela = frmUploadSimples::abrir();
+    QPointer<frmUploadSimples> janela = frmUploadSimples::abrir(restaurante);
     QCOMPARE(janela->windowTitle(), tituloSimples);
+    QCOMPARE(child<QLabel>(janela, "lblEmpresa")->text(),
+             QStringLiteral("Contribuinte: Restaurante Sabor de Minas ME - IE 7025551230008"));
     QCOMPARE(child<QLabel>(janela, "Label2")->text(),
              QStringLiteral("Selecione o arquivo que deseja enviar.  Para contribuintes inscritos no Simples "
                             "Nacional o arquivo a ser enviado é o DeclaraçãoDASN-_____.pdf"));
     QVERIFY(!child<QPushButton>(janela, "cmdUpload")->isEnabled());
     QCOMPARE(child<QLineEdit>(janela, "txtName")->text(), QStringLiteral("objArquivo"));
     QCOMPARE(child<QLineEdit>(janela, "txtMIMEType")->text(), QStringLiteral("application/octet-stream"));
+    // Nothing about progress before an upload starts.
     QCOMPARE(child<QLabel>(janela, "lblSendSpeed")->text(), QStringLiteral("100% restante"));
+    QVERIFY(child<QLabel>(janela, "lblSendSpeed")->isHidden());
+    QVERIFY(child<QProgressBar>(janela, "ProgressBar1")->isHidden());
+    // Fields the program fills are read-only and look it; those it reads from stay white.
+    for (const char* nome : {"txtUrl", "txtUploadFile", "txtPasta"}) {
+        auto* campo = child<QLineEdit>(janela, nome);
+        QVERIFY2(campo->isReadOnly(), nome);
+        QVERIFY2(campo->palette().color(QPalette::Base) !=
+                     child<QLineEdit>(janela, "txtName")->palette().color(QPalette::Base),
+                 nome);
+    }
+    QCOMPARE(child<QLineEdit>(janela, "txtPasta")->text(),
+             QDir::toNativeSeparators(QDir(m_home.path()).absolutePath()));
+    // Wide enough for its caption.
+    QVERIFY(janela->width() > janela->fontMetrics().horizontalAdvance(tituloSimples));
     QCOMPARE(janela->cpfCnpjContador(), TestCertificates::accountantCpf);
     QVERIFY(janela->findChild<Upload*>(QStringLiteral("Winsock1")));
     QCOMPARE(janela->findChild<EscolhaArquivo*>()->pasta(), QDir(m_home.path()).absolutePath());
@@ -206,6 +254,8 @@ void UploadSimplesTest::janelaAoAbrir()
     QTest::mouseClick(rotulo, Qt::LeftButton);
     QTRY_VERIFY(child<QLineEdit>(janela, "txtName")->hasFocus());
     QTRY_COMPARE(child<QLineEdit>(janela, "txtName")->selectedText(), QStringLiteral("objArquivo"));
+    QTest::keyClick(janela, Qt::Key_Escape);
+    QTRY_VERIFY(!janela);
 }
 
 void UploadSimplesTest::extensao_data()
@@ -215,16 +265,24 @@ void UploadSimplesTest::extensao_data()
     QTest::newRow("upper case") << "DECLARACAO.PDF" << true;
     QTest::newRow("accents") << "Declaração.pdf" << true;
     QTest::newRow("backup") << "extrato.pdf.bak" << false;
-    QTest::newRow("no dot") << "extratopdf" << false;
+    QTest::newRow("no dot") << "extratopdf" << true;
+    QTest::newRow("GDB") << "VAF.GDB" << false;
 }
 
+// Only the files the window accepts are listed; one chosen some other way is refused all the same.
 void UploadSimplesTest::extensao()
 {
     QFETCH(QString, nome);
     QFETCH(bool, aceito);
     Principal::instance()->show();
     Principal::instance()->setInputEnabled(false);
-    frmUploadSimples* janela = abreJanela(nome, pdf.toUtf8());
+    m_dir->writeFile(nome, pdf.toUtf8());
+    frmUploadSimples* janela = frmUploadSimples::abrir(restaurante);
+    auto* escolha = janela->findChild<EscolhaArquivo*>();
+    escolha->setPasta(m_dir->path());
+    QCOMPARE(escolha->arquivos().contains(nome), aceito);
+    QVERIFY(!escolha->arquivos().contains(QStringLiteral("dipam.db")));
+    emit escolha->arquivoEscolhido(m_dir->path(), nome);
     QCOMPARE(child<QPushButton>(janela, "cmdUpload")->isEnabled(), aceito);
     QCOMPARE(child<QLineEdit>(janela, "txtUploadFile")->text(), QDir::toNativeSeparators(m_dir->file(nome)));
     QCOMPARE(textos(test::takeMessages()), aceito ? QStringList() : QStringList{QStringLiteral("Arquivo Inválido")});
@@ -290,7 +348,8 @@ void UploadSimplesTest::servidorHostil_data()
     QTest::newRow("never answers") << "silencio";
 }
 
-// Each ends with the window gone, no message, and the main window usable.
+// Each says what failed and leaves the window open with the file chosen, the main window usable;
+// the user then sends again.
 void UploadSimplesTest::servidorHostil()
 {
     QFETCH(QString, caso);
@@ -311,17 +370,34 @@ void UploadSimplesTest::servidorHostil()
     if (caso == QLatin1String("silencio")) {
         // Sent, waiting for the answer: the panel shows where the exchange stands.
         QTRY_COMPARE(child<QLabel>(janela, "lblSendSpeed")->text(), QStringLiteral("Aguarde, carregando informações"));
+        QVERIFY(child<QLabel>(janela, "lblSendSpeed")->isVisible());
         QCOMPARE(child<QProgressBar>(janela, "ProgressBar1")->value(), 100);
         QVERIFY(child<QPlainTextEdit>(janela, "txtRequest")
                     ->toPlainText()
                     .startsWith(QStringLiteral("POST /client/xt_upload_simples.php?contador=")));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
-    QVERIFY(test::takeMessages().isEmpty());
+    QList<MessageBox::Shown> vistas;
+    QTRY_VERIFY_WITH_TIMEOUT((vistas += test::takeMessages(), !vistas.isEmpty()), 10000);
+    QCOMPARE(vistas.size(), 1);
+    QVERIFY2(vistas[0].text.startsWith(QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) "
+                                                      "não foi concluída.")),
+             qPrintable(vistas[0].text));
+    QVERIFY(janela && janela->isVisible());
     QVERIFY(Principal::instance()->isEnabled());
-    // The user can start again.
-    janela = abreJanela(QStringLiteral("a.pdf"), pdf.toUtf8());
+    QVERIFY(child<QLabel>(janela, "lblSendSpeed")->isHidden());
+    QCOMPARE(child<QLineEdit>(janela, "txtUploadFile")->text(), QDir::toNativeSeparators(m_dir->file("a.pdf")));
+    QCOMPARE(child<QListWidget>(janela, "file")->currentItem()->text(), QStringLiteral("a.pdf"));
     QVERIFY(child<QPushButton>(janela, "cmdUpload")->isEnabled());
+    QVERIFY(listaEntregas().isEmpty());
+
+    // The user sends again, to a server that answers.
+    test::HttpDouble bom(true);
+    bom.setAnswer(test::HttpDouble::answer("ENTREGA RECEBIDA - PROTOCOLO 2026000005", "text/html"));
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), bom.port());
+    enviaPelaJanela(janela);
+    QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
+    QVERIFY(bom.requests().first().target.endsWith("&chave=R2D5L6YB&gias="));
+    test::takeMessages(); // the refresh could not read the double's answer
 }
 
 void UploadSimplesTest::entregaNoServidor_data()
@@ -373,7 +449,39 @@ void UploadSimplesTest::entregaNoServidor()
     const QList<Entrega> copias = listaEntregas();
     QCOMPARE(copias.size(), 1);
     QCOMPARE(copias[0].ie, ieSimples);
+    QCOMPARE(copias[0].razaoSocial, QStringLiteral("Empresa")); // as the main window showed it
     QCOMPARE(copias[0].arquivo, QStringLiteral("DeclaracaoDASN-2025.pdf"));
+    QCOMPARE(copias[0].tamanho, conteudo.size());
+    QCOMPARE(copias[0].sha256,
+             QString::fromLatin1(QCryptographicHash::hash(conteudo, QCryptographicHash::Sha256).toHex()));
+
+    // The answer stays in the main window's status line until the next action there.
+    auto* resultado = child<QLabel>(p, "lblResultadoEntrega");
+    const QString primeira = copias[0].primeiraLinhaResposta;
+    QVERIFY2(resultado->text().endsWith(QStringLiteral("Resposta do servidor: ") + primeira),
+             qPrintable(resultado->text()));
+    if (marca < 0) {
+        QVERIFY(primeira.startsWith(QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO ")));
+        QVERIFY2(resultado->text().startsWith(
+                     QStringLiteral("Entrega de Empresa (IE 7025551230008) recebida pelo servidor: protocolo ") +
+                     primeira.mid(29) + u'.'),
+                 qPrintable(resultado->text()));
+    } else {
+        QVERIFY(resultado->text().contains(QStringLiteral("não aceita pelo servidor")));
+        // Refused: the next window shows the folder and the file of this one, selected.
+        child<QPushButton>(p, "Command1")->click();
+        QCOMPARE(textos(test::takeMessages()), QStringList{avisoCertificado});
+        QVERIFY(resultado->text().isEmpty());
+        janela = frmUploadSimples::existing();
+        QCOMPARE(janela->findChild<EscolhaArquivo*>()->pasta(), QDir(m_dir->path()).absolutePath());
+        QCOMPARE(child<QListWidget>(janela, "file")->currentItem()->text(), QStringLiteral("DeclaracaoDASN-2025.pdf"));
+        janela->close();
+        QTRY_VERIFY(!janela);
+        return;
+    }
+    child<QAction>(p, "mnSAjuda")->trigger();
+    QCOMPARE(test::takeMessages().size(), 1);
+    QVERIFY(resultado->text().isEmpty());
 }
 
 void UploadSimplesTest::despachoSemContador()
@@ -425,6 +533,8 @@ void UploadSimplesTest::despachoPorRegime()
         QVERIFY(!(simples ? static_cast<QWidget*>(frmUpload::existing()) : frmUploadSimples::existing()));
         const QString base = simples ? tituloSimples : tituloVaf;
         QCOMPARE(janela->windowTitle(), ano.isEmpty() ? base : base + QStringLiteral(" - Ano trabalho: ") + ano);
+        // Wide enough for the caption with the year.
+        QVERIFY(janela->width() > janela->fontMetrics().horizontalAdvance(janela->windowTitle()));
         QCOMPARE(p->isEnabled(), simples);
         p->setInputEnabled(true); // a second press, as from the menu-less main window
     }
@@ -482,6 +592,102 @@ void UploadSimplesTest::escolhaLembraPasta()
     // Across runs: the folder is read back from the program directory.
     EscolhaArquivo::esqueceUltimaPasta();
     QCOMPARE(EscolhaArquivo(nullptr).pasta(), esperada);
+}
+
+// The window belongs to the company it was opened for: another company selected meanwhile in the
+// main window (which the Simples window leaves usable) changes nothing of what is sent.
+void UploadSimplesTest::janelaDaEmpresa()
+{
+    cadastro::insertContribuinte({ieDebito,
+                                  QStringLiteral("Mercearia Boa Vista Ltda"),
+                                  QStringLiteral("18.473.625/0001-36"),
+                                  QStringLiteral("4711-3/02"),
+                                  QStringLiteral("K7M2Q9TX"),
+                                  {},
+                                  false});
+    QPointer<frmUploadSimples> janela = despachaRestaurante();
+    QVERIFY(janela);
+    QCOMPARE(child<QLabel>(janela, "lblEmpresa")->text(),
+             QStringLiteral("Contribuinte: Restaurante Sabor de Minas ME - IE 7025551230008"));
+    Principal* p = Principal::instance();
+    QVERIFY(p->isEnabled());
+    p->selecionaContribuinte(ieDebito, QStringLiteral("Mercearia Boa Vista Ltda"), QStringLiteral("K7M2Q9TX"));
+    QVERIFY(p->RecebeDadosServer().ok());
+
+    m_dir->writeFile(QStringLiteral("DeclaracaoDASN-2025.pdf"), pdf.toUtf8());
+    escolhe(janela, QStringLiteral("DeclaracaoDASN-2025.pdf"));
+    enviaPelaJanela(janela);
+    QTRY_VERIFY_WITH_TIMEOUT(!janela, 20000);
+    QCOMPARE(textos(test::takeMessages()), QStringList());
+    const QList<Entrega> copias = listaEntregas();
+    QCOMPARE(copias.size(), 1);
+    QCOMPARE(copias[0].ie, ieSimples);
+    QCOMPARE(copias[0].razaoSocial, restaurante.razaoSocial);
+    QVERIFY2(copias[0].endereco.contains(QStringLiteral("&chave=R2D5L6YB&")), qPrintable(copias[0].endereco));
+    QVERIFY(child<QLabel>(p, "lblResultadoEntrega")->text().contains(QStringLiteral("(IE 7025551230008) recebida")));
+    QCOMPARE(p->ieSelecionada(), ieDebito);
+}
+
+// "&Cancelar" during an upload: the main window usable, the window hidden, the upload goes on to its
+// answer, which is recorded, refreshes the history and closes the window. A second dispatch
+// meanwhile shows the same window and sends nothing more.
+void UploadSimplesTest::cancelarDuranteEnvio()
+{
+    if (QPointer<frmUploadSimples> antiga = frmUploadSimples::existing()) {
+        antiga->close();
+        QTRY_VERIFY(!antiga);
+    }
+    JanelaEntrega::setAjusteParaTestes([](OpcoesUpload& o) { o.limiteConexaoMs = o.limiteSilencioMs = 20000; });
+    test::HttpDouble http(true);
+    http.setHeld(true);
+    http.setAnswer(test::HttpDouble::answer("ENTREGA RECEBIDA - PROTOCOLO 2026000009", "text/html"));
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), http.port());
+    QPointer<frmUploadSimples> janela = despachaRestaurante();
+    m_dir->writeFile(QStringLiteral("a.pdf"), pdf.toUtf8());
+    escolhe(janela, QStringLiteral("a.pdf"));
+    enviaPelaJanela(janela);
+    QTRY_COMPARE(child<QLabel>(janela, "lblSendSpeed")->text(), QStringLiteral("Aguarde, carregando informações"));
+    QTest::mouseClick(child<QPushButton>(janela, "Command2"), Qt::LeftButton);
+    QVERIFY(janela && !janela->isVisible());
+    Principal* p = Principal::instance();
+    QVERIFY(p->isEnabled());
+
+    child<QPushButton>(p, "Command1")->click();
+    QCOMPARE(textos(test::takeMessages()), QStringList{avisoCertificado});
+    QCOMPARE(frmUploadSimples::existing(), janela.data());
+    QVERIFY(janela->isVisible());
+    child<QPushButton>(janela, "cmdUpload")->click(); // under way: nothing happens
+    janela->close();                                  // hides it again
+    QVERIFY(janela && !janela->isVisible());
+    // Another Simples Nacional company waits for that answer.
+    cadastro::insertContribuinte({QStringLiteral("7009999900011"),
+                                  QStringLiteral("Outra ME"),
+                                  QStringLiteral("09.384.756/0001-56"),
+                                  {},
+                                  QStringLiteral("ZZZZ9999"),
+                                  {},
+                                  true});
+    p->selecionaContribuinte(QStringLiteral("7009999900011"), QStringLiteral("Outra ME"), QStringLiteral("ZZZZ9999"));
+    child<QPushButton>(p, "Command1")->click();
+    const QStringList espera = textos(test::takeMessages());
+    QCOMPARE(espera.size(), 1);
+    QVERIFY2(espera[0].startsWith(QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) ainda "
+                                                 "aguarda a resposta do servidor.")),
+             qPrintable(espera[0]));
+    QVERIFY(!janela->isVisible());
+
+    http.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
+    JanelaEntrega::setAjusteParaTestes([](OpcoesUpload& o) {
+        o.limiteConexaoMs = 2000;
+        o.limiteSilencioMs = 1500;
+    });
+    QCOMPARE(http.connections(), 2); // the upload and the history's refresh
+    QCOMPARE(textos(test::takeMessages()),
+             QStringList{QStringLiteral("O Servidor está indisponivel, tente novamente mais tarde.")});
+    QCOMPARE(listaEntregas().size(), 1);
+    QVERIFY(child<QLabel>(p, "lblResultadoEntrega")->text().contains(QStringLiteral("protocolo 2026000009")));
+    QVERIFY(p->isEnabled());
 }
 
 void UploadSimplesTest::envioRecusado_data()

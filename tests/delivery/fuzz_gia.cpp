@@ -3,7 +3,7 @@
 // record never claims more than its line holds and that characters after the layout never matter.
 
 #include "delivery/RegistroGia.h"
-#include "net/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <QByteArray>
 #include <QHash>

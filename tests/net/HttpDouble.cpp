@@ -67,10 +67,21 @@ void HttpDouble::serve(QTcpSocket* socket)
         m_requests.append(request);
         if (m_onRequest)
             m_onRequest();
-        if (!m_silent)
+        if (m_held)
+            m_waiting.append(socket);
+        else if (!m_silent)
             respond(socket);
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+}
+
+void HttpDouble::release()
+{
+    m_held = false;
+    for (const QPointer<QTcpSocket>& socket : std::exchange(m_waiting, {})) {
+        if (socket && !m_silent)
+            respond(socket);
+    }
 }
 
 void HttpDouble::respond(QTcpSocket* socket)

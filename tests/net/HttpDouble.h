@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTcpServer>
 
@@ -48,6 +49,9 @@ public:
     void setEndlessBody(qint64 bytes) { m_endless = bytes; }
     // Leaves the connection open after the answer instead of closing it.
     void setKeepOpen(bool keepOpen) { m_keepOpen = keepOpen; }
+    // Holds every answer from now on until release(), which answers the requests held.
+    void setHeld(bool held) { m_held = held; }
+    void release();
     // Runs when a request has arrived whole, before anything is answered.
     void setOnRequest(std::function<void()> hook) { m_onRequest = std::move(hook); }
 
@@ -75,6 +79,8 @@ private:
     QTcpServer m_server;
     QByteArray m_answer;
     bool m_silent = false;
+    bool m_held = false;
+    QList<QPointer<QTcpSocket>> m_waiting;
     bool m_keepOpen = false;
     int m_dripMs = 0;
     qint64 m_endless = 0;

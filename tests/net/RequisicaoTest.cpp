@@ -1,7 +1,7 @@
 // The delivery request as bytes, the boundary, the progress arithmetic, the Windows-1252 code page
 // and reading the file: everything of the upload that needs no socket.
 #include "net/Requisicao.h"
-#include "net/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <QDir>
 #include <QTemporaryDir>

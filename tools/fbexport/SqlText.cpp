@@ -1,6 +1,6 @@
 #include "SqlText.h"
 
-#include "net/Windows1252Table.h"
+#include "text/Windows1252Table.h"
 
 #include <charconv>
 #include <cmath>

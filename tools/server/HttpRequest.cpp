@@ -1,6 +1,6 @@
 #include "server/HttpRequest.h"
 
-#include "net/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <QStringDecoder>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/Windows1252Table.h"
+#include "text/Windows1252Table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

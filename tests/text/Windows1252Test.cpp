@@ -1,6 +1,6 @@
 // Windows-1252 text of files written by Windows programs.
 
-#include "net/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <QTest>
 
