@@ -26,6 +26,12 @@ public:
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& directory = {},
                                    const QString& filter = {}, const QString& defaultSuffix = {});
 
+    // The file to write, or an empty text when the user cancels; the dialog asks before replacing a
+    // file. A name typed without an extension gets defaultSuffix, when one is given. Tests answer it
+    // from the same queue.
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& directory = {},
+                                   const QString& filter = {}, const QString& defaultSuffix = {});
+
     // Test support.
     static void setTestMode(bool enabled);
     static bool testMode();
