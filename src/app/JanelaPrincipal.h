@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class QWidget;
 
@@ -35,6 +38,16 @@ public:
     static JanelaPrincipal* aberta();
     // Switches the open main window on, if there is one.
     static void switchOn();
+    // What "Selecionar" does with the company picked: selects it in the open main window, runs
+    // antesDaAtualizacao (the list closes there), then refreshes its history, showing over the main
+    // window why the refresh failed (an unreadable answer the refresh has told already). False, with
+    // nothing done, when no main window is open.
+    static bool selecionaEAtualiza(const QString& ie, const QString& razaoSocial, const QString& chave,
+                                   const std::function<void()>& antesDaAtualizacao = {});
+    // These companies have just delivered: the main window's history is refreshed when its company
+    // is one of them (a failure is shown over it), and their rows of "Situação das entregas" are
+    // asked for again, in its window when it is open, otherwise into its file.
+    static void entregasFeitas(const QStringList& ies);
 
     // The window itself, as parent of messages.
     virtual QWidget* janela() = 0;
