@@ -2,12 +2,12 @@
 #include "ui_frmUpload.h"
 
 #include "app/JanelaPrincipal.h"
+#include "ArquivoEnvioVaf.h"
 #include "ConverteVAF.h"
 #include "DocumentosVAF.h"
 #include "LerArquivoGia.h"
 #include "net/Servidor.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramDir.h"
 #include "SelecaoGias.h"
 #include "storage/Database.h"
 
@@ -119,6 +119,10 @@ void frmUpload::file_Click(const QString& pasta, const QString& nome)
 {
     if (m_convertendo)
         return;
+    if (ConversaoVafEmCurso::ativa()) {
+        MessageBox::show(this, ConversaoVafEmCurso::mensagemOcupado(), tituloMG, QMessageBox::Warning);
+        return;
+    }
     m_ui->painelUpload->txtUploadFile->setText(QDir::toNativeSeparators(QDir(pasta).filePath(nome)));
     m_nomeArquivo = nome;
     limpaLista();
@@ -139,6 +143,7 @@ void frmUpload::file_Click(const QString& pasta, const QString& nome)
 void frmUpload::converte()
 {
     const QString caminho = QDir::fromNativeSeparators(m_ui->painelUpload->txtUploadFile->text());
+    const ConversaoVafEmCurso emCurso;
     m_convertendo = true;
     setControlesAtivos(false);
     m_ui->ocorrencia->clear();
@@ -228,7 +233,7 @@ void frmUpload::cmdUpload_Click()
     const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
     const QString chave = principal ? principal->chaveSelecionada() : QString();
     enviar(EnderecoUpload(servidor::caminhoUploadVaf, contador, chave, selecao.lista()), m_nomeArquivo,
-           programFile(QStringLiteral("vaf.db")));
+           arquivoEnvioVaf());
 }
 
 void frmUpload::selPRF_Click()
