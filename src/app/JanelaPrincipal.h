@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class QWidget;
 
@@ -38,6 +41,16 @@ public:
     // Makes the window transient for the open main window, so that the window manager keeps it
     // above the main window (a maximized one included). Call it before the window is first shown.
     static void mantemAcima(QWidget* janela);
+    // What "Selecionar" does with the company picked: selects it in the open main window, runs
+    // antesDaAtualizacao (the list closes there), then refreshes its history, showing over the main
+    // window why the refresh failed (an unreadable answer the refresh has told already). False, with
+    // nothing done, when no main window is open.
+    static bool selecionaEAtualiza(const QString& ie, const QString& razaoSocial, const QString& chave,
+                                   const std::function<void()>& antesDaAtualizacao = {});
+    // These companies have just delivered: the main window's history is refreshed when its company
+    // is one of them (a failure is shown over it), and their rows of "Situação das entregas" are
+    // asked for again, in its window when it is open, otherwise into its file.
+    static void entregasFeitas(const QStringList& ies);
 
     // The window itself, as parent of messages.
     virtual QWidget* janela() = 0;

@@ -3,7 +3,9 @@
 
 #include "accountant/frmContador.h"
 #include "BuildConfig.h"
+#include "delivery/frmEntregaLote.h"
 #include "delivery/frmEntregas.h"
+#include "frmSituacaoEntregas.h"
 #include "frmSobre.h"
 #include "platform/Browser.h"
 #include "platform/Janela.h"
@@ -43,6 +45,8 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
     connect(m_ui->mnEntregas, &QAction::triggered, this, [] { frmEntregas::abrir(); });
+    connect(m_ui->mnEntregaLote, &QAction::triggered, this, [] { frmEntregaLote::abrir(); });
+    connect(m_ui->mnSituacao, &QAction::triggered, this, [] { frmSituacaoEntregas::abrir(); });
     connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
     janela::ajustaLargura(this);
     m_resultado = new LinhaResultado(this);

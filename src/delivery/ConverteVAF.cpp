@@ -397,11 +397,6 @@ const QStringList& tabelasVAF()
     return tabelas;
 }
 
-QString arquivoVafEnviado()
-{
-    return programFile(QStringLiteral("vaf.mdb"));
-}
-
 ResultadoConversao ConverteVAF(const QString& gdbPath, const ProgressoCallback& progresso)
 {
     return Conversao(gdbPath, progresso).executa();

@@ -41,9 +41,6 @@ struct ResultadoConversao
 // Access database vaf.mdb (the file posted to the server) from vaf.db with the layout of the template
 // vaf_limpo.mdb. Stops at the first failed export or write, reporting the tool's status and message
 // or the table that could not be written; vaf.db and vaf.mdb are then removed.
-// The file a VAF delivery posts: the Access database the last conversion wrote (vaf.mdb).
-QString arquivoVafEnviado();
-
 ResultadoConversao ConverteVAF(const QString& gdbPath, const ProgressoCallback& progresso = {});
 
 } // namespace tervalia

@@ -35,4 +35,15 @@ QList<DocumentoVAF> ListaDocumentosVAF(const QString& ie)
     return documentos;
 }
 
+QList<ContribuinteVAF> ContribuintesVAF()
+{
+    Connection vaf(QStringLiteral("vaf.db"));
+    QSqlQuery query =
+        vaf.exec(QStringLiteral("select INSCESTADUAL, RAZAOSOCIAL from CONTRIBUINTE order by CONTRIBUINTE_ID"));
+    QList<ContribuinteVAF> contribuintes;
+    while (query.next())
+        contribuintes.append({query.value(0).toString(), query.value(1).toString()});
+    return contribuintes;
+}
+
 } // namespace tervalia

@@ -21,4 +21,14 @@ QString tipoDocumento(const QString& substituicao, const QString& anterior);
 // ordered by PERIODO, MESINICIAL, MESFINAL. Throws DatabaseError when vaf.db cannot be read.
 QList<DocumentoVAF> ListaDocumentosVAF(const QString& ie);
 
+// A company as vaf.db of the program directory holds it.
+struct ContribuinteVAF
+{
+    QString ie; // INSCESTADUAL
+    QString razaoSocial;
+};
+
+// Every company of vaf.db, in the file's order. Throws DatabaseError when vaf.db cannot be read.
+QList<ContribuinteVAF> ContribuintesVAF();
+
 } // namespace tervalia

@@ -2,12 +2,12 @@
 #include "ui_frmUpload.h"
 
 #include "app/JanelaPrincipal.h"
+#include "ArquivoEnvioVaf.h"
 #include "ConverteVAF.h"
 #include "DocumentosVAF.h"
 #include "LerArquivoGia.h"
 #include "net/Servidor.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramDir.h"
 #include "SelecaoGias.h"
 #include "storage/Database.h"
 
@@ -125,6 +125,10 @@ void frmUpload::file_Click(const QString& pasta, const QString& nome)
 {
     if (m_convertendo)
         return;
+    if (ConversaoVafEmCurso::ativa()) {
+        MessageBox::show(this, ConversaoVafEmCurso::mensagemOcupado(), tituloMG, QMessageBox::Warning);
+        return;
+    }
     m_ui->painelUpload->txtUploadFile->setText(QDir::toNativeSeparators(QDir(pasta).filePath(nome)));
     m_nomeArquivo = nome;
     limpaLista();
@@ -145,6 +149,7 @@ void frmUpload::file_Click(const QString& pasta, const QString& nome)
 void frmUpload::converte()
 {
     const QString caminho = QDir::fromNativeSeparators(m_ui->painelUpload->txtUploadFile->text());
+    const ConversaoVafEmCurso emCurso;
     m_convertendo = true;
     setControlesAtivos(false);
     m_ui->ocorrencia->clear();
@@ -257,7 +262,7 @@ void frmUpload::cmdUpload_Click()
         return;
     const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
     enviar(EnderecoUpload(servidor::caminhoUploadVaf, contador, empresa().chave, selecao.lista()), m_nomeArquivo,
-           arquivoVafEnviado(),
+           arquivoEnvioVaf(),
            QStringLiteral("GIAs enviadas: %1.").arg(selecao.aceitas.join(QStringLiteral(", "))));
 }
 

@@ -282,35 +282,10 @@ void ResponseReader::tooLarge()
          QStringLiteral("A resposta do servidor passa de %1 MB e não foi lida.").arg(megabytes(m_maxBody)));
 }
 
-namespace {
-// One exchange, driven by the socket's signals inside a local event loop.
-class Exchange
-{
-public:
-    Exchange(const QUrl& url, const QByteArray& request, const Limits& limits);
-    Result run();
-
-private:
-    void connectSignals();
-    void finish(std::optional<Failure> failure);
-    void judge(ResponseReader::State state);
-    void closed();
-
-    QByteArray m_request;
-    QString m_host;
-    quint16 m_port;
-    Limits m_limits;
-    QEventLoop m_loop;
-    QTimer m_silence;
-    QTimer m_deadline;
-    QTcpSocket m_socket;
-    ResponseReader m_reader;
-    std::optional<Failure> m_failure;
-    bool m_finished = false;
-};
-
-Exchange::Exchange(const QUrl& url, const QByteArray& request, const Limits& limits)
-    : m_request(request), m_host(url.host()), m_port(quint16(url.port())), m_limits(limits), m_reader(limits.maxBody)
+AsyncPost::AsyncPost(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
+                     const Limits& limits, QObject* parent)
+    : QObject(parent), m_request(requestHead(url, headers, body.size()) + body), m_host(url.host()),
+      m_port(quint16(url.port())), m_limits(limits), m_reader(limits.maxBody)
 {
     m_silence.setSingleShot(true);
     m_deadline.setSingleShot(true);
@@ -318,28 +293,33 @@ Exchange::Exchange(const QUrl& url, const QByteArray& request, const Limits& lim
     connectSignals();
 }
 
-void Exchange::connectSignals()
+AsyncPost::~AsyncPost()
 {
-    QObject::connect(&m_silence, &QTimer::timeout, &m_loop, [this] {
+    abort();
+}
+
+void AsyncPost::connectSignals()
+{
+    connect(&m_silence, &QTimer::timeout, this, [this] {
         finish(
             Failure{QNetworkReply::TimeoutError, QStringLiteral("O servidor não respondeu dentro do tempo limite.")});
     });
-    QObject::connect(&m_deadline, &QTimer::timeout, &m_loop, [this] {
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
         finish(Failure{QNetworkReply::TimeoutError,
                        QStringLiteral("O servidor não completou a resposta dentro do tempo limite.")});
     });
-    QObject::connect(&m_socket, &QTcpSocket::connected, &m_loop, [this] {
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
         m_silence.start();
         m_socket.write(m_request);
     });
-    QObject::connect(&m_socket, &QTcpSocket::bytesWritten, &m_loop, [this] { m_silence.start(); });
-    QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_loop, [this] {
+    connect(&m_socket, &QTcpSocket::bytesWritten, this, [this] { m_silence.start(); });
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
         m_silence.start();
         judge(m_reader.feed(m_socket.readAll()));
     });
     // A close by the server comes as an error and as a disconnection; either ends the answer.
-    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_loop, [this] { closed(); });
-    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_loop, [this](QAbstractSocket::SocketError error) {
+    connect(&m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError)
             closed();
         else
@@ -347,16 +327,38 @@ void Exchange::connectSignals()
     });
 }
 
-void Exchange::finish(std::optional<Failure> failure)
+void AsyncPost::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_silence.start(m_limits.silenceMs);
+    m_deadline.start(m_limits.deadlineMs);
+    m_socket.connectToHost(m_host, m_port);
+}
+
+void AsyncPost::abort()
+{
+    m_silence.stop();
+    m_deadline.stop();
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
+// The signal always comes from the event loop, never from inside start() or a caller's own call.
+void AsyncPost::finish(std::optional<Failure> failure)
 {
     if (m_finished)
         return;
     m_finished = true;
-    m_failure = std::move(failure);
-    m_loop.quit();
+    abort();
+    m_result.failure = std::move(failure);
+    if (!m_result.failure)
+        m_result.answer = m_reader.takeAnswer();
+    QMetaObject::invokeMethod(this, &AsyncPost::finished, Qt::QueuedConnection);
 }
 
-void Exchange::judge(ResponseReader::State state)
+void AsyncPost::judge(ResponseReader::State state)
 {
     if (state == ResponseReader::State::Done)
         finish(std::nullopt);
@@ -364,38 +366,29 @@ void Exchange::judge(ResponseReader::State state)
         finish(m_reader.failure());
 }
 
-void Exchange::closed()
+void AsyncPost::closed()
 {
     m_reader.feed(m_socket.readAll());
     judge(m_reader.state() == ResponseReader::State::Reading ? m_reader.connectionClosed() : m_reader.state());
 }
 
-Result Exchange::run()
-{
-    m_silence.start(m_limits.silenceMs);
-    m_deadline.start(m_limits.deadlineMs);
-    m_socket.connectToHost(m_host, m_port);
-    if (!m_finished) {
-        const BlockingWait wait;
-        m_loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    QObject::disconnect(&m_socket, nullptr, &m_loop, nullptr);
-    m_socket.abort();
-    // The loop also ends when the program quits under it.
-    if (!m_finished)
-        m_failure = Failure{QNetworkReply::OperationCanceledError,
-                            QStringLiteral("A chamada ao servidor foi interrompida pelo fim do programa.")};
-    if (m_failure)
-        return {m_failure, {}};
-    return {std::nullopt, m_reader.takeAnswer()};
-}
-} // namespace
-
 Result post(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
             const Limits& limits)
 {
-    Exchange exchange(url, requestHead(url, headers, body.size()) + body, limits);
-    return exchange.run();
+    AsyncPost exchange(url, headers, body, limits);
+    QEventLoop loop;
+    QObject::connect(&exchange, &AsyncPost::finished, &loop, &QEventLoop::quit);
+    exchange.start();
+    if (!exchange.isFinished()) {
+        const BlockingWait wait;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    // The loop also ends when the program quits under it.
+    if (!exchange.isFinished())
+        return {Failure{QNetworkReply::OperationCanceledError,
+                        QStringLiteral("A chamada ao servidor foi interrompida pelo fim do programa.")},
+                {}};
+    return exchange.takeResult();
 }
 
 } // namespace tervalia::http

@@ -4,8 +4,11 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QNetworkReply>
+#include <QObject>
 #include <QPair>
 #include <QString>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 #include <optional>
@@ -90,6 +93,46 @@ struct Result
 {
     std::optional<Failure> failure;
     Answer answer;
+};
+
+// The exchange of post() without waiting: start() connects and returns, and finished() comes once,
+// from the event loop (never from inside start()), when the answer is whole or the exchange has
+// failed; result() then holds it. abort(), or deleting it, drops the connection without a signal.
+class AsyncPost : public QObject
+{
+    Q_OBJECT
+
+public:
+    AsyncPost(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
+              const Limits& limits, QObject* parent = nullptr);
+    ~AsyncPost() override;
+
+    void start();
+    void abort();
+    bool isFinished() const { return m_finished; }
+    const Result& result() const { return m_result; }
+    Result takeResult() { return std::exchange(m_result, {}); }
+
+signals:
+    void finished();
+
+private:
+    void connectSignals();
+    void finish(std::optional<Failure> failure);
+    void judge(ResponseReader::State state);
+    void closed();
+
+    QByteArray m_request;
+    QString m_host;
+    quint16 m_port;
+    Limits m_limits;
+    QTimer m_silence;
+    QTimer m_deadline;
+    QTcpSocket m_socket;
+    ResponseReader m_reader;
+    Result m_result;
+    bool m_started = false;
+    bool m_finished = false;
 };
 
 // Posts body to url with the given headers, once, and waits for the whole answer in a local event

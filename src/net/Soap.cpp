@@ -5,6 +5,7 @@
 #include "storage/ReadWrite.h"
 #include "text/Windows1252.h"
 
+#include <memory>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
@@ -174,16 +175,58 @@ QString removeXmlForbiddenCharacters(const QString& text)
     return kept;
 }
 
+namespace {
+// What every call sends besides the envelope, and how long it may take.
+QList<QPair<QByteArray, QByteArray>> cabecalhos(const QString& operation)
+{
+    return {{"Content-Type", "text/xml"}, {"SOAPAction", operation.toUtf8()}};
+}
+
+http::Limits limites()
+{
+    return {g_timeoutMs, g_deadlineMs, g_maxAnswer};
+}
+} // namespace
+
 QString EnviaSoap(const QString& operation, const QString& envelope)
 {
     // One connection per call, closed after the answer: nothing carries over from an earlier
     // exchange, and the request is never sent twice.
-    const http::Result result =
-        http::post(serviceUrl(), {{"Content-Type", "text/xml"}, {"SOAPAction", operation.toUtf8()}}, envelope.toUtf8(),
-                   {g_timeoutMs, g_deadlineMs, g_maxAnswer});
+    const http::Result result = http::post(serviceUrl(), cabecalhos(operation), envelope.toUtf8(), limites());
     if (result.failure)
         throw SoapError(result.failure->description, result.failure->code);
     return decodeBody(result.answer.body, result.answer.contentType);
+}
+
+ChamadaSoap::ChamadaSoap(const QString& operation, const QString& envelope, QObject* parent)
+    : QObject(parent), m_operation(operation), m_envelope(envelope)
+{
+}
+
+ChamadaSoap::~ChamadaSoap() = default;
+
+void ChamadaSoap::iniciar()
+{
+    if (m_post || m_iniciada)
+        return;
+    m_iniciada = true;
+    try {
+        m_post =
+            std::make_unique<http::AsyncPost>(serviceUrl(), cabecalhos(m_operation), m_envelope.toUtf8(), limites());
+    } catch (const SoapError& erro) {
+        // Told from the event loop, as every other ending.
+        QMetaObject::invokeMethod(
+            this, [this, descricao = erro.description()] { emit falhou(descricao); }, Qt::QueuedConnection);
+        return;
+    }
+    connect(m_post.get(), &http::AsyncPost::finished, this, [this] {
+        const http::Result result = m_post->takeResult();
+        if (result.failure)
+            emit falhou(result.failure->description);
+        else
+            emit respondida(decodeBody(result.answer.body, result.answer.contentType));
+    });
+    m_post->start();
 }
 
 QString GetResult(const QString& responseText, const QString& resultParam, bool* failed)

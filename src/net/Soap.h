@@ -2,12 +2,18 @@
 
 #include <QList>
 #include <QNetworkReply>
+#include <QObject>
 #include <QPair>
 #include <QString>
 
+#include <memory>
 #include <stdexcept>
 
 namespace tervalia {
+
+namespace http {
+class AsyncPost;
+}
 
 // The SOAP 1.2 envelope, built from fixed pieces without line breaks. Every piece is byte-exact,
 // trailing blanks included, because the server compares them as text.
@@ -54,6 +60,31 @@ private:
 // server stays silent longer than the time limit or takes longer than the deadline as a whole,
 // the answer is not HTTP, is cut off, or is larger than the answer limit.
 QString EnviaSoap(const QString& operation, const QString& envelope);
+
+// The exchange of EnviaSoap without waiting, for windows that keep working during their calls: the
+// same request over a connection of its own, the same limits and the same reading of the answer.
+// iniciar() returns at once; then exactly one of the signals comes, from the event loop. Deleting it
+// drops the call without a signal.
+class ChamadaSoap : public QObject
+{
+    Q_OBJECT
+
+public:
+    ChamadaSoap(const QString& operation, const QString& envelope, QObject* parent = nullptr);
+    ~ChamadaSoap() override;
+
+    void iniciar();
+
+signals:
+    void respondida(const QString& resposta); // the answer body as text, whatever the HTTP status
+    void falhou(const QString& descricao);    // what EnviaSoap would have thrown, in Portuguese
+
+private:
+    QString m_operation;
+    QString m_envelope;
+    std::unique_ptr<http::AsyncPost> m_post;
+    bool m_iniciada = false;
+};
 
 // Time limit of one call, in milliseconds: how long the transfer may go without receiving
 // anything before it is aborted. 120 s unless a test makes it short; 0 or less restores it.

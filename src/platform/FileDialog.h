@@ -31,6 +31,11 @@ public:
     // own, which Qt's Portuguese translation still files under the file dialog's: looks them up
     // there in `qtbase`, the translation of Qt's own texts, which must outlive the application.
     static void traduzTiposDeArquivo(const QTranslator* qtbase);
+    // The file to write, or an empty text when the user cancels; the dialog asks before replacing a
+    // file. A name typed without an extension gets defaultSuffix, when one is given. Tests answer it
+    // from the same queue.
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& directory = {},
+                                   const QString& filter = {}, const QString& defaultSuffix = {});
 
     // Test support.
     static void setTestMode(bool enabled);

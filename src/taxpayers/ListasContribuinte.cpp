@@ -60,17 +60,9 @@ void frmtbl_SelecionaContribuinte::cmdOK_Click()
         close();
         return;
     }
-    JanelaPrincipal* p = JanelaPrincipal::aberta();
-    if (!p) {
+    if (!JanelaPrincipal::selecionaEAtualiza(celula(ColIE), celula(ColRazaoSocial), celula(ColChave),
+                                             [this] { close(); }))
         MessageBox::show(this, necessarioCadastrar(), tituloMG, QMessageBox::Information);
-        return;
-    }
-    p->selecionaContribuinte(celula(ColIE), celula(ColRazaoSocial), celula(ColChave));
-    close();
-    // The company is registered: a failure here is the server's, and says so.
-    const ResultadoAtualizacao r = p->RecebeDadosServer();
-    if (!r.ok() && r.falha != ResultadoAtualizacao::RespostaIlegivel)
-        MessageBox::show(p->janela(), r.descricao, tituloMG, QMessageBox::Information);
 }
 
 frmtbl_atualizarContribuinte::frmtbl_atualizarContribuinte()

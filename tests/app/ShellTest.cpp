@@ -220,18 +220,21 @@ void ShellTest::menusAndShortcuts()
                  {"mnSAjuda", "A&juda", "F1"},
                  {"mnSobre", "&Sobre", ""},
                  {"mnEntregas", "&Entregas realizadas neste computador", ""},
+                 {"mnEntregaLote", "Entrega VAF para &várias empresas", ""},
+                 {"mnSituacao", "Situação das en&tregas", ""},
                  {"mnAbrirPasta", "Abrir &pasta do programa", ""}};
     for (const auto& item : items) {
         QAction* a = action(p, item.name);
-        QCOMPARE(a->text(), QString::fromLatin1(item.text));
+        QCOMPARE(a->text(), QString::fromUtf8(item.text));
         QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(item.shortcut)));
     }
 
     const QList<QAction*> contribuinte = child<QMenu>(p, "mnContribuinte")->actions();
-    QCOMPARE(contribuinte.size(), 6);
-    QVERIFY(contribuinte[4]->isSeparator());
-    QCOMPARE(contribuinte[4]->objectName(), QStringLiteral("space2"));
-    QCOMPARE(contribuinte[5], action(p, "mnContador"));
+    QCOMPARE(contribuinte.size(), 7);
+    QCOMPARE(contribuinte[4], action(p, "mnSituacao"));
+    QVERIFY(contribuinte[5]->isSeparator());
+    QCOMPARE(contribuinte[5]->objectName(), QStringLiteral("space2"));
+    QCOMPARE(contribuinte[6], action(p, "mnContador"));
 }
 
 // The two ways to the user's files: the list of deliveries made here, and the program directory.

@@ -2,6 +2,7 @@
 #include "support/TestProgramDir.h"
 #include "VafTestData.h"
 
+#include "delivery/ArquivoEnvioVaf.h"
 #include "delivery/ConverteVAF.h"
 #include "delivery/DocumentosVAF.h"
 #include "delivery/FbExportStatus.h"
@@ -240,9 +241,9 @@ void ConverteVAFTest::userFileUnchangedAndTempCleaned()
 void ConverteVAFTest::accessFileHoldsEveryValue()
 {
     QVERIFY2(m_result.ok, qPrintable(m_result.erro));
-    QCOMPARE(arquivoVafEnviado(), m_prog->file(QStringLiteral("vaf.mdb")));
+    QCOMPARE(arquivoEnvioVaf(), m_prog->file(QStringLiteral("vaf.mdb")));
     access::LeitorAccess mdb, modelo;
-    QVERIFY(mdb.abre(arquivoVafEnviado()));
+    QVERIFY(mdb.abre(arquivoEnvioVaf()));
     QVERIFY(modelo.abre(m_prog->file(QStringLiteral("vaf_limpo.mdb"))));
     QCOMPARE(mdb.tabelas(), tabelasVAF());
     Connection vaf(QStringLiteral("vaf.db"));
@@ -273,7 +274,7 @@ void ConverteVAFTest::accessFileHoldsEveryValue()
     QCOMPARE(linhas, m_result.comandosExecutados);
     QProcess senha;
     senha.start(QStringLiteral("python3"), {QStringLiteral(TERVALIA_FIXTURES_DIR "/access/tools/gen_novagia_mdb.py"),
-                                            QStringLiteral("--password"), arquivoVafEnviado()});
+                                            QStringLiteral("--password"), arquivoEnvioVaf()});
     QVERIFY(senha.waitForFinished());
     QCOMPARE(senha.readAllStandardOutput().trimmed(), QByteArray("tum4821"));
 }

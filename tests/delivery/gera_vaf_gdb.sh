@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
 # Builds a test VAF.GDB (Firebird 3, ODS 12) with the 26 tables of VAF-MG through isql-fb and the
 # embedded engine: fixed rows with edge values (vaf_dados.sql) and generated detail rows.
-#   gera_vaf_gdb.sh [-n LINHAS] [--ods11] [--sem-tabela T] SAIDA.GDB
+#   gera_vaf_gdb.sh [-n LINHAS] [--ods11] [--sem-tabela T] [--lote] [--empresas N] SAIDA.GDB
 #   -n LINHAS       about this many rows in all (default: only the fixed rows and 80 generated ones)
 #   --ods11         afterwards mark the file's header as ODS 11, as an older Firebird would write it
 #   --sem-tabela T  leave table T out
+#   --lote          four more companies (vaf_dados_lote.sql), for a delivery to many companies
+#   --empresas N    N more debit/credit companies, IE 79 followed by the 11-digit number 1..N, razão
+#                   social "Empresa N", each with one document of 2025 numbered 10000 + N
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 rows=80
 ods11=0
 without=""
+lote=0
+empresas=0
 out=""
 while [ $# -gt 0 ]; do
     case "$1" in
     -n) rows="$2"; shift 2 ;;
     --ods11) ods11=1; shift ;;
     --sem-tabela) without="$2"; shift 2 ;;
+    --lote) lote=1; shift ;;
+    --empresas) empresas="$2"; shift 2 ;;
     -*) echo "gera_vaf_gdb: opção desconhecida: $1" >&2; exit 2 ;;
     *) out="$1"; shift ;;
     esac
@@ -46,6 +53,23 @@ gfix -write async -user SYSDBA "$out" >"$work/log" 2>&1 || { cat "$work/log" >&2
     [ -z "$without" ] || echo "DROP TABLE $without;"
     echo "COMMIT;"
     grep -v "^INSERT INTO $without " "$here/vaf_dados.sql" | grep -v "^INSERT INTO $without VALUES" || true
+    [ "$lote" = 0 ] || cat "$here/vaf_dados_lote.sql"
+    if [ "$empresas" -gt 0 ]; then
+        cat <<SQL
+SET TERM ^ ;
+EXECUTE BLOCK AS
+  DECLARE i INTEGER = 1;
+BEGIN
+  WHILE (i <= $empresas) DO BEGIN
+    INSERT INTO CONTRIBUINTE VALUES (1000 + :i, '79' || LPAD(:i, 11, '0'), LPAD(:i, 14, '0'), 'Empresa ' || :i,
+      NULL, NULL, 1, 2, 1, '2020-01-01', NULL);
+    INSERT INTO DOCUMENTO VALUES (10000 + :i, 1000 + :i, 'N', 1, 12, 2025, 1, NULL, :i * 1000.5);
+    i = i + 1;
+  END
+END^
+SET TERM ; ^
+SQL
+    fi
     cat <<SQL
 SET TERM ^ ;
 EXECUTE BLOCK AS

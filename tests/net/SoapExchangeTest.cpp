@@ -3,6 +3,7 @@
 #include "support/TestProgramDir.h"
 
 #include <QCryptographicHash>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace tervalia;
@@ -95,8 +96,17 @@ void SoapExchangeTest::requestIsExact()
     QCOMPARE(EnviaSoap(QStringLiteral("Transferencia.ver2"), envelope), QStringLiteral("<ok/>"));
     QCOMPARE(EnviaSoap(QStringLiteral("Transferencia.ver2"), envelope), QStringLiteral("<ok/>"));
 
-    QCOMPARE(server.connections(), 2); // nothing is kept from one call to the next
-    QCOMPARE(server.requests().size(), 2);
+    // The call that does not wait sends the same request.
+    ChamadaSoap chamada(QStringLiteral("Transferencia.ver2"), envelope);
+    QSignalSpy respondida(&chamada, &ChamadaSoap::respondida);
+    chamada.iniciar();
+    QTRY_COMPARE(respondida.size(), 1);
+    QCOMPARE(respondida[0][0].toString(), QStringLiteral("<ok/>"));
+    QCOMPARE(server.requests().size(), 3);
+    QCOMPARE(server.requests()[2].headers, server.requests()[0].headers);
+    QCOMPARE(server.requests()[2].body, server.requests()[0].body);
+
+    QCOMPARE(server.connections(), 3); // nothing is kept from one call to the next
     const HttpDouble::Request& request = server.requests().first();
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.target, QByteArray("/ravu/server/index.php?wsdl"));
@@ -187,13 +197,22 @@ void SoapExchangeTest::unusableAddressOrServerFails()
         port = QString::number(probe.serverPort());
     }
     dir.writeSettings(host, port);
+    QString description;
     try {
         EnviaSoap(QStringLiteral("Transferencia.ver2"), QStringLiteral("<x/>"));
         QFAIL("the call should have failed");
     } catch (const SoapError& error) {
         QCOMPARE(int(error.code()), code);
         QVERIFY(!error.description().isEmpty());
+        description = error.description();
     }
+    // The call that does not wait fails alike, and says so from the event loop only.
+    ChamadaSoap chamada(QStringLiteral("Transferencia.ver2"), QStringLiteral("<x/>"));
+    QSignalSpy falhou(&chamada, &ChamadaSoap::falhou);
+    chamada.iniciar();
+    QCOMPARE(falhou.size(), 0);
+    QTRY_COMPARE(falhou.size(), 1);
+    QCOMPARE(falhou[0][0].toString(), description);
 }
 
 void SoapExchangeTest::silentServerEndsAtTimeLimit()

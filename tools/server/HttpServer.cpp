@@ -44,7 +44,7 @@ private:
         m_timer.start(m_server.m_idleMs);
         const auto state = m_parser.feed(data);
         if (state == HttpRequestParser::State::Complete) {
-            answer(m_server.m_handler.handle(m_parser.request()));
+            complete();
         } else if (state == HttpRequestParser::State::Failed) {
             answer(RequestHandler::errorPage(m_parser.errorStatus(), QStringLiteral("Pedido inválido"),
                                              m_parser.errorReason()));
@@ -53,6 +53,35 @@ private:
             m_continued = true;
             m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
         }
+    }
+
+    void complete()
+    {
+        const HttpRequest& request = m_parser.request();
+        if (m_server.m_drop && m_server.m_drop(request)) {
+            m_answered = true;
+            emit m_server.served(logLine(request, QStringLiteral("- conexão descartada sem resposta")));
+            m_socket->abort();
+            deleteLater();
+            return;
+        }
+        const int delay = m_server.m_delay ? m_server.m_delay(request) : 0;
+        if (delay <= 0) {
+            answer(m_server.m_handler.handle(request));
+            return;
+        }
+        m_answered = true; // whatever else arrives is dropped
+        QTimer::singleShot(delay, this, [this] { answer(m_server.m_handler.handle(m_parser.request())); });
+    }
+
+    static QString logLine(const HttpRequest& request, const QString& outcome)
+    {
+        const auto orDash = [](const QByteArray& s) {
+            return s.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(s);
+        };
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), orDash(request.method),
+                 orDash(request.path()), outcome);
     }
 
     void timedOut()
@@ -74,14 +103,7 @@ private:
         connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::finishWhenSent);
         finishWhenSent();
         m_timer.start(lingerMs);
-        const auto orDash = [](const QByteArray& s) {
-            return s.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(s);
-        };
-        emit m_server.served(QStringLiteral("%1 %2 %3 %4 %5")
-                                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                      orDash(request.method), orDash(request.path()))
-                                 .arg(response.status)
-                                 .arg(response.note));
+        emit m_server.served(logLine(request, QStringLiteral("%1 %2").arg(response.status).arg(response.note)));
     }
 
     // Once the answer is out, only the sending side is shut: closing the socket outright while the

@@ -3,6 +3,8 @@
 #include "server/HttpRequest.h"
 
 #include <QObject>
+
+#include <functional>
 #include <QTcpServer>
 
 namespace tervalia::standin {
@@ -26,6 +28,11 @@ public:
     // A connection that sends nothing for this long gets 408 and is closed.
     void setIdleTimeout(int ms) { m_idleMs = ms; }
 
+    // Trials of a slow or failing server: how many milliseconds a complete request waits for its
+    // answer, and whether its connection is dropped unanswered instead (nothing is stored then).
+    void setAnswerDelay(std::function<int(const HttpRequest&)> delay) { m_delay = std::move(delay); }
+    void setDrop(std::function<bool(const HttpRequest&)> drop) { m_drop = std::move(drop); }
+
 signals:
     // One line per request served: time, method, path, status and what was done.
     void served(const QString& line);
@@ -37,6 +44,8 @@ private:
     HttpLimits m_limits;
     QTcpServer m_server;
     int m_idleMs = 30000;
+    std::function<int(const HttpRequest&)> m_delay;
+    std::function<bool(const HttpRequest&)> m_drop;
     int m_open = 0;
 
     friend class Connection;

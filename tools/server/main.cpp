@@ -1,8 +1,10 @@
 // tervalia-server: a stand-in for the municipality's server, for the demo and the tests. It listens on
 // 127.0.0.1 only and keeps its state in an SQLite file of its own.
+#include "net/Servidor.h"
 #include "server/HttpServer.h"
 #include "server/RequestHandler.h"
 #include "server/Seed.h"
+#include "server/SoapMessage.h"
 #include "server/Store.h"
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+using namespace tervalia;
 using namespace tervalia::standin;
 
 namespace {
@@ -19,6 +22,18 @@ void printLine(FILE* stream, const QString& line)
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
+}
+
+bool isHistoryCall(const HttpRequest& request)
+{
+    return QString::fromLatin1(request.path()) + QStringLiteral("?wsdl") == servidor::caminhoServico &&
+           parseSoapCall(request.body, request.header("SOAPAction")).call.operation == servidor::operacao::historico;
+}
+
+bool isUpload(const HttpRequest& request)
+{
+    const QString path = QString::fromLatin1(request.path());
+    return path == servidor::caminhoUploadVaf || path == servidor::caminhoUploadSimples;
 }
 
 bool readPort(const QString& text, quint16& port)
@@ -55,7 +70,16 @@ int main(int argc, char* argv[])
         QStringLiteral("receipt-port"),
         QStringLiteral("Porta a mais, também em 127.0.0.1 (o navegador abre o protocolo na porta 80)."),
         QStringLiteral("porta"));
-    cli.addOptions({portOption, stateOption, seedOption, clockOption, receiptOption});
+    const QCommandLineOption historyDelayOption(
+        QStringLiteral("history-delay"),
+        QStringLiteral("Milissegundos de espera antes de cada resposta de Transferencia.ver2 (servidor lento)."),
+        QStringLiteral("ms"));
+    const QCommandLineOption dropUploadOption(
+        QStringLiteral("drop-upload"),
+        QStringLiteral("Descarta sem resposta a conexão do N-ésimo envio de arquivo (1 é o primeiro)."),
+        QStringLiteral("n"));
+    cli.addOptions(
+        {portOption, stateOption, seedOption, clockOption, receiptOption, historyDelayOption, dropUploadOption});
     cli.process(app);
 
     quint16 port = 0;
@@ -87,8 +111,27 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    bool numbersOk = true;
+    const auto number = [&](const QCommandLineOption& option) {
+        bool ok = true;
+        const int value = cli.isSet(option) ? cli.value(option).toInt(&ok) : 0;
+        numbersOk = numbersOk && ok && value >= 0;
+        return value;
+    };
+    const int historyDelay = number(historyDelayOption);
+    const int dropUpload = number(dropUploadOption);
+    if (!numbersOk) {
+        printLine(stderr, QStringLiteral("tervalia-server: --history-delay e --drop-upload pedem um número"));
+        return 2;
+    }
+
     RequestHandler handler(*store, clock);
     HttpServer server(handler);
+    if (historyDelay > 0)
+        server.setAnswerDelay([historyDelay](const HttpRequest& r) { return isHistoryCall(r) ? historyDelay : 0; });
+    if (dropUpload > 0)
+        server.setDrop(
+            [dropUpload, uploads = 0](const HttpRequest& r) mutable { return isUpload(r) && ++uploads == dropUpload; });
     if (!server.listen(port)) {
         printLine(stderr, QStringLiteral("tervalia-server: não foi possível escutar em 127.0.0.1:%1: %2")
                               .arg(port)
