@@ -105,6 +105,7 @@ int main(int argc, char** argv)
     test::StandInServer servidor({QStringLiteral("--seed"), arquivoSemente});
     test::TestProgramDir dir;
     dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+    dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
     dir.installFromDist(QStringLiteral("fbexport"));
     dir.writeSettings(QStringLiteral("127.0.0.1"), QString::number(servidor.port()));
     cadastro::replaceContador({contador, {}, QStringLiteral("Contador"), {}, {}, {}, {}, {}, {}, {}, {}, {}});

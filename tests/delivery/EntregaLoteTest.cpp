@@ -154,6 +154,7 @@ void EntregaLoteTest::entregaParaVariasEmpresas()
     test::StandInServer servidor(argumentos);
     test::TestProgramDir dir;
     dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+    dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
     dir.installFromDist(QStringLiteral("fbexport"));
     dir.writeSettings(QStringLiteral("127.0.0.1"), QString::number(servidor.port()));
     cadastro::replaceContador({contador, {}, QStringLiteral("José"), {}, {}, {}, {}, {}, {}, {}, {}, {}});
