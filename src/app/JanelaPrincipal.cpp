@@ -23,6 +23,8 @@ void JanelaPrincipal::mantemAcima(QWidget* filha)
 {
     if (Principal* principal = Principal::existing(); principal && filha && filha != principal)
         janela::mantemAcimaDe(filha, principal);
+}
+
 bool JanelaPrincipal::selecionaEAtualiza(const QString& ie, const QString& razaoSocial, const QString& chave,
                                          const std::function<void()>& antesDaAtualizacao)
 {

@@ -193,24 +193,9 @@ void JanelaEntrega::enviar(const QString& endereco, const QString& nomeArquivo, 
         close();
 }
 
-// The delivery's own record, made from what the upload sent and received; why it failed, if it did.
-QString JanelaEntrega::registra(const RespostaUpload& resposta)
-{
-    Entrega e;
-    e.dataHora = QDateTime::currentDateTime();
-    e.ie = m_empresa.ie;
-    e.razaoSocial = m_empresa.razaoSocial;
-    e.arquivo = resposta.nomeArquivo;
-    e.origem = resposta.arquivo;
-    e.endereco = resposta.endereco;
-    e.cabecalhos = resposta.cabecalhos;
-    e.resposta = resposta.resposta;
-    return gravaEntregaDeArquivo(e, resposta.arquivo, resposta.tamanhoConteudo, resposta.modificadoEm);
-}
-
 void JanelaEntrega::respostaConcluida(const RespostaUpload& resposta)
 {
-    const QString erroCopia = registra(resposta);
+    const QString erroCopia = registraEntrega(m_empresa.ie, m_empresa.razaoSocial, resposta);
     for (const QString& mensagem : resposta.mensagensRecusa)
         MessageBox::show(paiDasMensagens(), mensagem);
     if (!erroCopia.isEmpty())

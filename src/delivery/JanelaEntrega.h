@@ -93,7 +93,6 @@ private:
     void larguraDoTitulo();
     void carregaContador();
     void respostaConcluida(const RespostaUpload& resposta);
-    QString registra(const RespostaUpload& resposta);
     void erroSocket(const QString& descricao);
     QWidget* paiDasMensagens();
     void fecha();

@@ -3,6 +3,7 @@
 #include "net/Servidor.h"
 #include "net/Soap.h"
 #include "net/TextoPosicional.h"
+#include "RespostaEntrega.h"
 #include "SelecaoGias.h"
 
 #include <QHash>
@@ -152,8 +153,8 @@ void EnvioLote::proximo()
     m_itemConcluido = false;
     const int indice = m_atual;
     connect(m_upload, &Upload::progresso, this, &EnvioLote::progresso);
-    connect(m_upload, &Upload::respostaConcluida, this, [this, indice](const RespostaUpload& resposta) {
-        emit respondida(indice, resposta);
+    connect(m_upload, &Upload::respostaConcluida, this, [this, indice, item](const RespostaUpload& resposta) {
+        emit respondida(indice, resposta, registraEntrega(item.ie, item.razaoSocial, resposta));
         concluiItem();
     });
     connect(m_upload, &Upload::erroSocket, this, [this, indice](const QString& descricao) {
@@ -164,8 +165,6 @@ void EnvioLote::proximo()
 
     PedidoUpload pedido = pedidoUpload(EnderecoUpload(servidor::caminhoUploadVaf, m_contador, item.chave, item.gias),
                                        m_arquivo, m_nomeArquivo);
-    pedido.ie = item.ie;
-    pedido.razaoSocial = item.razaoSocial;
     const QPointer<EnvioLote> vivo(this);
     const InicioUpload inicio = m_upload->iniciar(pedido);
     if (!vivo || inicio.resultado == InicioUpload::Resultado::Abandonado)

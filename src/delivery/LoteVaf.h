@@ -99,7 +99,7 @@ public:
 signals:
     void enviando(int indice, int total, const QString& razaoSocial);
     void progresso(const QString& texto, int valor);
-    void respondida(int indice, const tervalia::RespostaUpload& resposta);
+    void respondida(int indice, const tervalia::RespostaUpload& resposta, const QString& erroCopia);
     void falhou(int indice, const QString& descricao);
     void terminou();
 

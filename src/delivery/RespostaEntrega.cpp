@@ -1,6 +1,8 @@
 #include "RespostaEntrega.h"
 
 #include "net/Servidor.h"
+#include "net/Upload.h"
+#include "storage/Entregas.h"
 
 #include <QRegularExpression>
 
@@ -31,6 +33,20 @@ QString resultadoEntrega(const LeituraResposta& resposta, const QString& razaoSo
         texto += u' ' + detalhe;
     const QString linha = resposta.primeiraLinha.isEmpty() ? QStringLiteral("(vazia)") : resposta.primeiraLinha;
     return texto + QStringLiteral(" Resposta do servidor: ") + linha;
+}
+
+QString registraEntrega(const QString& ie, const QString& razaoSocial, const RespostaUpload& resposta)
+{
+    Entrega e;
+    e.dataHora = QDateTime::currentDateTime();
+    e.ie = ie;
+    e.razaoSocial = razaoSocial;
+    e.arquivo = resposta.nomeArquivo;
+    e.origem = resposta.arquivo;
+    e.endereco = resposta.endereco;
+    e.cabecalhos = resposta.cabecalhos;
+    e.resposta = resposta.resposta;
+    return gravaEntregaDeArquivo(e, resposta.arquivo, resposta.tamanhoConteudo, resposta.modificadoEm);
 }
 
 } // namespace tervalia

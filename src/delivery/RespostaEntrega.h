@@ -20,4 +20,10 @@ LeituraResposta leResposta(const QString& primeiraLinha);
 QString resultadoEntrega(const LeituraResposta& resposta, const QString& razaoSocial, const QString& ie,
                          const QString& detalhe);
 
+struct RespostaUpload;
+
+// Keeps this computer's record of one delivery in entregas/ from what the upload sent and received,
+// for the company it was sent for; returns why the copy could not be kept, or an empty text.
+QString registraEntrega(const QString& ie, const QString& razaoSocial, const RespostaUpload& resposta);
+
 } // namespace tervalia

@@ -34,14 +34,15 @@ void frmEntregaLote::ligaEnvio()
     });
     connect(m_envio, &EnvioLote::progresso, m_ui->ProgressBar1,
             [this](const QString&, int valor) { m_ui->ProgressBar1->setValue(valor); });
-    connect(m_envio, &EnvioLote::respondida, this, [this](int i, const RespostaUpload& resposta) {
-        const EnvioLote::Item& item = m_itensDaVez[i];
-        m_respondidas.insert(item.ie);
-        escreveResumo(m_ui->GridResumo, lista_lote::linhaResumo(m_ui->GridResumo, item), lista_lote::ResResposta,
-                      primeiraLinhaResposta(resposta.texto.toUtf8()));
-        if (!resposta.erroCopia.isEmpty())
-            m_errosCopia << item.razaoSocial + QStringLiteral(": ") + resposta.erroCopia;
-    });
+    connect(m_envio, &EnvioLote::respondida, this,
+            [this](int i, const RespostaUpload& resposta, const QString& erroCopia) {
+                const EnvioLote::Item& item = m_itensDaVez[i];
+                m_respondidas.insert(item.ie);
+                escreveResumo(m_ui->GridResumo, lista_lote::linhaResumo(m_ui->GridResumo, item),
+                              lista_lote::ResResposta, primeiraLinhaResposta(resposta.texto.toUtf8()));
+                if (!erroCopia.isEmpty())
+                    m_errosCopia << item.razaoSocial + QStringLiteral(": ") + erroCopia;
+            });
     connect(m_envio, &EnvioLote::falhou, this, [this](int i, const QString& descricao) {
         const EnvioLote::Item& item = m_itensDaVez[i];
         m_falharam.append(item);

@@ -262,8 +262,7 @@ void frmUpload::cmdUpload_Click()
         return;
     const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
     enviar(EnderecoUpload(servidor::caminhoUploadVaf, contador, empresa().chave, selecao.lista()), m_nomeArquivo,
-           arquivoEnvioVaf(),
-           QStringLiteral("GIAs enviadas: %1.").arg(selecao.aceitas.join(QStringLiteral(", "))));
+           arquivoEnvioVaf(), QStringLiteral("GIAs enviadas: %1.").arg(selecao.aceitas.join(QStringLiteral(", "))));
 }
 
 void frmUpload::selPRF_Click()
