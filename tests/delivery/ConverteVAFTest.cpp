@@ -546,6 +546,7 @@ void ConverteVAFTest::leftoversOfAnInterruptedRun()
     {
         TestProgramDir dir;
         dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+        dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
         dir.installFromDist(QStringLiteral("fbexport"));
         // The journal of a database whose header held user_version 77, taken mid-transaction.
         const QString antigo = dir.file(QStringLiteral("antigo.db"));

@@ -223,7 +223,7 @@ void EntregaLoteTest::entregaParaVariasEmpresas()
     captura(janela, QStringLiteral("frmEntregaLote-%1").arg(derrubada));
     const QList<standin::Envio> envios = standin::Store(servidor.statePath()).envios();
     QCOMPARE(envios.size(), 5);
-    const QByteArray arquivo = test::fileContent(dir.file(QStringLiteral("vaf.db")));
+    const QByteArray arquivo = test::fileContent(dir.file(QStringLiteral("vaf.mdb")));
     for (int i = 0; i < envios.size(); ++i) {
         const Cadastrada* c = std::find_if(std::begin(cadastradas), std::end(cadastradas),
                                            [&](const Cadastrada& x) { return ordem[i] == x.ie; });
