@@ -47,6 +47,8 @@ public:
     virtual QString ieSelecionada() const = 0;
     virtual QString razaoSocialSelecionada() const = 0;
     virtual QString chaveSelecionada() const = 0;
+    // Empties the selection and hides the history frame and the delivery button.
+    virtual void retiraSelecao() = 0;
 
     // Refreshes the selected taxpayer's history with "Transferencia.ver2": fills the grid, stores
     // DataServidor and anoTrabalho, shows whether a newer version exists, and withdraws the

@@ -3,8 +3,8 @@
 
 #include "accountant/frmContador.h"
 #include "BuildConfig.h"
-#include "delivery/frmEntregas.h"
 #include "frmSobre.h"
+#include "MenuArquivo.h"
 #include "platform/Browser.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
@@ -51,7 +51,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnContador, &QAction::triggered, this, &Principal::abrirContador);
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
-    connect(m_ui->mnEntregas, &QAction::triggered, this, [] { frmEntregas::abrir(); });
+    ligaMenuArquivo(*this, {m_ui->mnEntregas, m_ui->mnCopiaSeguranca, m_ui->mnRestaurarCopia});
     connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
 }
 

@@ -41,8 +41,9 @@ public:
     // The frame frmImportacao with the history grid.
     PainelHistorico* historico() const;
 
+    void retiraSelecao() override;
+
 private:
-    void retiraSelecao();
     // Shows a child window; its closing switches the main window on.
     void abreFilha(QWidget* filha);
     // Command1: opens the delivery window of the selected company's regime.

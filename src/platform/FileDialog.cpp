@@ -40,6 +40,24 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, con
     return dialog.selectedFiles().constFirst();
 }
 
+QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, const QString& directory,
+                                    const QString& filter, const QString& defaultSuffix)
+{
+    auto& state = testState();
+    if (state.enabled) {
+        const QString answer = state.answers.isEmpty() ? QString() : state.answers.dequeue();
+        state.shown.append({caption, directory, filter, answer, defaultSuffix, true});
+        return answer;
+    }
+    QFileDialog dialog(parent, caption, directory, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 void FileDialog::setTestMode(bool enabled)
 {
     testState().enabled = enabled;

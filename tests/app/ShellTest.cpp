@@ -2,8 +2,8 @@
 #include "app/frmSobre.h"
 #include "app/Principal.h"
 #include "app/Startup.h"
-#include "storage/Cadastro.h"
 #include "platform/Browser.h"
+#include "storage/Cadastro.h"
 #include "support/GuiTest.h"
 #include "support/TestProgramDir.h"
 
@@ -213,10 +213,12 @@ void ShellTest::menusAndShortcuts()
                  {"mnSAjuda", "A&juda", "F1"},
                  {"mnSobre", "&Sobre", ""},
                  {"mnEntregas", "&Entregas realizadas neste computador", ""},
-                 {"mnAbrirPasta", "Abrir &pasta do programa", ""}};
+                 {"mnAbrirPasta", "Abrir &pasta do programa", ""},
+                 {"mnCopiaSeguranca", "&Cópia de segurança…", ""},
+                 {"mnRestaurarCopia", "&Restaurar cópia de segurança…", ""}};
     for (const auto& item : items) {
         QAction* a = action(p, item.name);
-        QCOMPARE(a->text(), QString::fromLatin1(item.text));
+        QCOMPARE(a->text(), QString::fromUtf8(item.text));
         QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(item.shortcut)));
     }
 
