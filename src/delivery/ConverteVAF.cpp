@@ -1,6 +1,8 @@
 #include "ConverteVAF.h"
 
 #include "FbExportStatus.h"
+#include "GravaVafAccess.h"
+#include "net/Servidor.h"
 #include "platform/ProgramDir.h"
 #include "storage/Database.h"
 
@@ -176,6 +178,7 @@ private:
     void prepara();
     void passo1();
     void passo2();
+    void passo3();
     void mostra(const QString& ocorrencia)
     {
         m_estado.ocorrencia = ocorrencia;
@@ -226,12 +229,23 @@ void Conversao::prepara()
 
     const QString modelo = programFile(QStringLiteral("vaf_limpo.db"));
     const QString vaf = programFile(QStringLiteral("vaf.db"));
+    // The file posted to the server goes first: a conversion that fails from here on must never
+    // leave the previous file behind to be sent as this one.
+    const QString mdb = programFile(QStringLiteral("vaf.mdb"));
+    if (QFileInfo::exists(mdb) && !QFile::remove(mdb))
+        throw FalhaConversao(QStringLiteral("Não foi possível apagar o arquivo %1. Verifique se ele não está aberto "
+                                            "em outro programa.")
+                                 .arg(nativePath(mdb)));
     if (QFileInfo::exists(vaf) && !QFile::remove(vaf))
         throw FalhaConversao(QStringLiteral("Não foi possível apagar o arquivo %1. Verifique se ele não está aberto "
                                             "em outro programa.")
                                  .arg(nativePath(vaf)));
     if (!QFileInfo(modelo).isFile())
         throw FalhaConversao(QStringLiteral("O banco de dados vazio vaf_limpo.db não foi encontrado na pasta do "
+                                            "programa (%1). Reinstale o programa.")
+                                 .arg(nativePath(programDir())));
+    if (!QFileInfo(programFile(QStringLiteral("vaf_limpo.mdb"))).isFile())
+        throw FalhaConversao(QStringLiteral("O banco de dados vazio vaf_limpo.mdb não foi encontrado na pasta do "
                                             "programa (%1). Reinstale o programa.")
                                  .arg(nativePath(programDir())));
     copiaArquivo(modelo, vaf, QStringLiteral("Não foi possível copiar vaf_limpo.db para vaf.db."));
@@ -306,6 +320,22 @@ void Conversao::passo2()
     }
 }
 
+void Conversao::passo3()
+{
+    m_estado.progresso = 1;
+    const ResultadoGravacaoAccess gravacao = GravaVafAccess(
+        *m_vaf, programFile(QStringLiteral("vaf_limpo.mdb")), programFile(QStringLiteral("vaf.mdb")), m_tabelas,
+        [this](const QString& tabela) {
+            if (m_estado.ocorrencia.startsWith(QLatin1String("Passo 3")))
+                avanca();
+            mostra(QStringLiteral("Passo 3: Gravando ") + tabela);
+        },
+        [this] { pulso(); });
+    if (!gravacao.ok)
+        throw FalhaConversao(gravacao.erro);
+    avanca();
+}
+
 ResultadoConversao Conversao::executa()
 {
     try {
@@ -314,6 +344,7 @@ ResultadoConversao Conversao::executa()
             std::make_unique<Cadeia>(m_tabelas, m_copia, [this](const QString& t) { return arquivoExportacao(t); });
         passo1();
         passo2();
+        passo3();
         m_resultado.ok = true;
     } catch (const FalhaConversao& f) {
         m_resultado.ok = false;
@@ -328,6 +359,7 @@ ResultadoConversao Conversao::executa()
     if (!m_resultado.ok) {
         // A half-built vaf.db must never be delivered.
         QFile::remove(programFile(QStringLiteral("vaf.db")));
+        QFile::remove(programFile(QStringLiteral("vaf.mdb")));
         for (const QString& tabela : m_tabelas) {
             if (!m_temp.isEmpty())
                 QFile::remove(arquivoExportacao(tabela));
@@ -339,13 +371,18 @@ ResultadoConversao Conversao::executa()
 
 const QStringList& tabelasVAF()
 {
-    static const QStringList tabelas =
-        QStringLiteral("CNAEF,CNAEF_CNAE,CONSISTENCIAS,CONTRIBUINTE,DEMOSTRACAORESULTADOOPERACIONAL,"
-                       "DESPESASOPERACIONAIS,DETALHAMENTOENTRADA,DETALHAMENTOES,DOCUMENTO,ENTRADA,ESTOQUE,"
-                       "EXCLUSOESVAF,GIENTRADA,GISAIDAS,MUNICIPIO,PARAMETROS,REGIME,RESPONSAVEL,SAIDA,STATUSDOC,"
-                       "TIPOCONTRIBUINTE,TIPOOPERACAO,TIPORECOLHIMENTO,TRANSMISSAO,UF,VAF")
-            .split(QLatin1Char(','));
+    static const QStringList tabelas = [] {
+        QStringList lista;
+        for (QLatin1StringView t : servidor::tabelasVaf)
+            lista.append(t);
+        return lista;
+    }();
     return tabelas;
+}
+
+QString arquivoVafEnviado()
+{
+    return programFile(QStringLiteral("vaf.mdb"));
 }
 
 ResultadoConversao ConverteVAF(const QString& gdbPath, const ProgressoCallback& progresso)

@@ -37,8 +37,13 @@ struct ResultadoConversao
 // Rebuilds vaf.db in the program directory from the Firebird file at gdbPath: copies the file into
 // temp/ (the user's file is never opened by the engine), copies the template vaf_limpo.db to vaf.db,
 // empties each table, runs the export tool fbexport of the program directory once per table (the
-// next table is exported while the previous one is loaded) and loads its output. Stops at the first
-// failed export, reporting the tool's status and message; vaf.db is then removed.
+// next table is exported while the previous one is loaded) and loads its output, then writes the
+// Access database vaf.mdb (the file posted to the server) from vaf.db with the layout of the template
+// vaf_limpo.mdb. Stops at the first failed export or write, reporting the tool's status and message
+// or the table that could not be written; vaf.db and vaf.mdb are then removed.
+// The file a VAF delivery posts: the Access database the last conversion wrote (vaf.mdb).
+QString arquivoVafEnviado();
+
 ResultadoConversao ConverteVAF(const QString& gdbPath, const ProgressoCallback& progresso = {});
 
 } // namespace tervalia

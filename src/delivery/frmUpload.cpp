@@ -228,7 +228,7 @@ void frmUpload::cmdUpload_Click()
     const QString contador = principal ? principal->thisCont_cpf_cnpj : QString();
     const QString chave = principal ? principal->chaveSelecionada() : QString();
     enviar(EnderecoUpload(servidor::caminhoUploadVaf, contador, chave, selecao.lista()), m_nomeArquivo,
-           programFile(QStringLiteral("vaf.db")));
+           arquivoVafEnviado());
 }
 
 void frmUpload::selPRF_Click()

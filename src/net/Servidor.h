@@ -84,6 +84,37 @@ inline constexpr QLatin1StringView caminhoUploadSimples("/client/xt_upload_simpl
 inline constexpr QLatin1StringView queryContador("contador");
 inline constexpr QLatin1StringView queryChave("chave");
 inline constexpr QLatin1StringView queryGias("gias");
+// The tables of the posted VAF database (an Access file opened with the password below), in the
+// order the program copies them from VAF.GDB.
+inline constexpr QLatin1StringView tabelasVaf[26] = {
+    QLatin1StringView("CNAEF"),
+    QLatin1StringView("CNAEF_CNAE"),
+    QLatin1StringView("CONSISTENCIAS"),
+    QLatin1StringView("CONTRIBUINTE"),
+    QLatin1StringView("DEMOSTRACAORESULTADOOPERACIONAL"),
+    QLatin1StringView("DESPESASOPERACIONAIS"),
+    QLatin1StringView("DETALHAMENTOENTRADA"),
+    QLatin1StringView("DETALHAMENTOES"),
+    QLatin1StringView("DOCUMENTO"),
+    QLatin1StringView("ENTRADA"),
+    QLatin1StringView("ESTOQUE"),
+    QLatin1StringView("EXCLUSOESVAF"),
+    QLatin1StringView("GIENTRADA"),
+    QLatin1StringView("GISAIDAS"),
+    QLatin1StringView("MUNICIPIO"),
+    QLatin1StringView("PARAMETROS"),
+    QLatin1StringView("REGIME"),
+    QLatin1StringView("RESPONSAVEL"),
+    QLatin1StringView("SAIDA"),
+    QLatin1StringView("STATUSDOC"),
+    QLatin1StringView("TIPOCONTRIBUINTE"),
+    QLatin1StringView("TIPOOPERACAO"),
+    QLatin1StringView("TIPORECOLHIMENTO"),
+    QLatin1StringView("TRANSMISSAO"),
+    QLatin1StringView("UF"),
+    QLatin1StringView("VAF"),
+};
+inline constexpr QLatin1StringView senhaVaf("tum4821");
 // Refusals of a Simples Nacional upload all start with this.
 inline constexpr QLatin1StringView marcaArquivoInvalido("ARQUIVO INVALIDO - ");
 

@@ -20,7 +20,7 @@ QString& overrideDir()
 const QStringList arquivosDoUsuario = {QStringLiteral("dipam.db"), QStringLiteral("dipam.ini")};
 // The program's own files: they follow the installed version.
 const QStringList arquivosDoPrograma = {QStringLiteral("info.dip"), QStringLiteral("vaf_limpo.db"),
-                                        QStringLiteral("gia_limpa.db")};
+                                        QStringLiteral("vaf_limpo.mdb"), QStringLiteral("gia_limpa.db")};
 
 QByteArray resumo(const QString& caminho)
 {

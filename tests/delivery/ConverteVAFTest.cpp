@@ -5,12 +5,15 @@
 #include "delivery/ConverteVAF.h"
 #include "delivery/DocumentosVAF.h"
 #include "delivery/FbExportStatus.h"
+#include "delivery/GravaVafAccess.h"
+#include "storage/access/LeitorAccess.h"
 #include "platform/ProgramDir.h"
 #include "storage/Database.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,7 +38,65 @@ QByteArray sha(const QString& path)
     return QCryptographicHash::hash(fileContent(path), QCryptographicHash::Sha256);
 }
 
-enum class Setup { None, NoTemplate, NoTool, BrokenTemplate, FailingTool };
+enum class Setup { None, NoTemplate, NoTool, BrokenTemplate, FailingTool, NoAccessTemplate, BrokenAccessTemplate };
+
+// A decimal as sign and significant digits, so that "5", "5.00" and "5.0000" compare equal.
+QString decimalNormal(QString t)
+{
+    t = t.trimmed();
+    const bool negativo = t.startsWith(QLatin1Char('-'));
+    t.remove(QLatin1Char('-'));
+    if (t.contains(QLatin1Char('.'))) {
+        while (t.endsWith(QLatin1Char('0')))
+            t.chop(1);
+        if (t.endsWith(QLatin1Char('.')))
+            t.chop(1);
+    }
+    while (t.size() > 1 && t.startsWith(QLatin1Char('0')) && t[1] != QLatin1Char('.'))
+        t.remove(0, 1);
+    return (negativo && t != QLatin1String("0") ? QStringLiteral("-") : QString()) + t;
+}
+
+// One value of vaf.db against the same value read back from vaf.mdb; empty when they agree.
+QString diferenca(const QVariant& sqlite, const QVariant& access, const access::Coluna& c)
+{
+    using access::TipoColuna;
+    const auto difere = [&] {
+        return QStringLiteral("%1: vaf.db %2, vaf.mdb %3").arg(c.nome, sqlite.toString(), access.toString());
+    };
+    if (c.tipo == TipoColuna::SimNao)
+        return (sqlite.toLongLong() != 0) == access.toBool() ? QString() : difere();
+    if (sqlite.isNull() || access.isNull())
+        return sqlite.isNull() && access.isNull() ? QString() : difere();
+    switch (c.tipo) {
+    case TipoColuna::Inteiro:
+        return sqlite.toLongLong() == access.toLongLong() ? QString() : difere();
+    case TipoColuna::Duplo:
+        return sqlite.toDouble() == access.toDouble() ? QString() : difere();
+    case TipoColuna::Numerico: {
+        const QString s = sqlite.typeId() == QMetaType::Double ? QString::number(sqlite.toDouble(), 'f', c.escala)
+                                                                : sqlite.toString();
+        return decimalNormal(s) == decimalNormal(access.toString()) ? QString() : difere();
+    }
+    case TipoColuna::DataHora: {
+        // Access keeps a time to the millisecond at best, and libmdb prints it to the second.
+        const QString texto = sqlite.toString();
+        QDateTime esperado = QDateTime::fromString(texto.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (texto.size() == 10)
+            esperado = QDateTime(QDate::fromString(texto, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+        else if (texto.size() >= 8 && texto[2] == QLatin1Char(':'))
+            esperado = QDateTime(QDate(1899, 12, 30), QTime::fromString(texto.left(8), QStringLiteral("HH:mm:ss")));
+        const QDateTime lido = access.toDateTime();
+        const qint64 segundos = qAbs(QDateTime(esperado.date(), esperado.time(), Qt::UTC)
+                                         .secsTo(QDateTime(lido.date(), lido.time(), Qt::UTC)));
+        return esperado.isValid() && segundos <= 1 ? QString() : difere();
+    }
+    case TipoColuna::ObjetoOle:
+        return sqlite.toByteArray() == access.toByteArray() ? QString() : difere();
+    default:
+        return sqlite.toString() == access.toString() ? QString() : difere();
+    }
+}
 } // namespace
 
 class ConverteVAFTest : public QObject
@@ -48,6 +109,8 @@ private slots:
     void progressSequence();
     void eachFileInOneTransaction();
     void userFileUnchangedAndTempCleaned();
+    void accessFileHoldsEveryValue();
+    void accessWriteFailureLeavesNoFile();
     void values_data();
     void values();
     void failingStatementFailsAlone();
@@ -84,6 +147,7 @@ void ConverteVAFTest::initTestCase()
 
     m_prog = std::make_unique<TestProgramDir>();
     m_prog->installFromDist(QStringLiteral("vaf_limpo.db"));
+    m_prog->installFromDist(QStringLiteral("vaf_limpo.mdb"));
     m_prog->installFromDist(QStringLiteral("fbexport"));
     m_result = ConverteVAF(user(QStringLiteral("VAF.GDB")), [this](const ProgressoConversao& p) {
         const Evento e{p.ocorrencia, p.progresso};
@@ -123,7 +187,7 @@ void ConverteVAFTest::progressSequence()
 {
     const QStringList& tables = tabelasVAF();
     QCOMPARE(m_events.first(), Evento("Passo 1: Preparando CNAEF", 0));
-    QCOMPARE(m_events.last(), Evento("Passo 2: Carregando VAF", 100));
+    QCOMPARE(m_events.last(), Evento("Passo 3: Gravando VAF", 100));
     QStringList labels;
     QList<int> firstValues;
     for (const Evento& e : m_events) {
@@ -138,11 +202,14 @@ void ConverteVAFTest::progressSequence()
         expected.append(QStringLiteral("Passo 1: Preparando ") + t);
     for (const QString& t : tables)
         expected.append(QStringLiteral("Passo 2: Carregando ") + t);
+    for (const QString& t : tables)
+        expected.append(QStringLiteral("Passo 3: Gravando ") + t);
     QCOMPARE(labels, expected);
-    // Steps of 4: 100 after 25 tables and still 100 for the 26th; the second pass restarts at 1.
+    // Steps of 4: 100 after 25 tables and still 100 for the 26th; the later passes restart at 1.
     for (int i = 0; i < 26; ++i) {
         QCOMPARE(firstValues[i], qMin(4 * i, 100));
         QCOMPARE(firstValues[26 + i], qMin(1 + 4 * i, 100));
+        QCOMPARE(firstValues[52 + i], qMin(1 + 4 * i, 100));
     }
     QCOMPARE(firstValues[25], 100);
     QCOMPARE(firstValues[26], 1);
@@ -162,6 +229,70 @@ void ConverteVAFTest::userFileUnchangedAndTempCleaned()
 {
     QCOMPARE(sha(user(QStringLiteral("VAF.GDB"))), m_shaBefore);
     QCOMPARE(QDir(m_prog->file(QStringLiteral("temp"))).entryList(QDir::Files), QStringList());
+}
+
+// vaf.mdb, read back through libmdb, holds every row and every value of vaf.db, in the layout of
+// the template and under the server's password.
+void ConverteVAFTest::accessFileHoldsEveryValue()
+{
+    QVERIFY2(m_result.ok, qPrintable(m_result.erro));
+    QCOMPARE(arquivoVafEnviado(), m_prog->file(QStringLiteral("vaf.mdb")));
+    access::LeitorAccess mdb, modelo;
+    QVERIFY(mdb.abre(arquivoVafEnviado()));
+    QVERIFY(modelo.abre(m_prog->file(QStringLiteral("vaf_limpo.mdb"))));
+    QCOMPARE(mdb.tabelas(), tabelasVAF());
+    Connection vaf(QStringLiteral("vaf.db"));
+    qint64 linhas = 0;
+    for (const QString& nome : tabelasVAF()) {
+        const auto t = mdb.tabela(nome);
+        QVERIFY(t);
+        QCOMPARE(*t, *modelo.tabela(nome));
+        QStringList colunas;
+        for (const auto& c : t->colunas)
+            colunas << c.nome;
+        QSqlQuery q = vaf.exec(QStringLiteral("select %1 from %2 order by rowid").arg(colunas.join(u','), nome));
+        QVERIFY(mdb.leLinhas(nome, [&](const QVariantList& linha) {
+            if (!q.next())
+                return false;
+            ++linhas;
+            for (int i = 0; i < linha.size(); ++i) {
+                const QString d = diferenca(q.value(i), linha[i], t->colunas[i]);
+                if (!d.isEmpty()) {
+                    qWarning("%s: %s", qPrintable(nome), qPrintable(d));
+                    return false;
+                }
+            }
+            return true;
+        }));
+        QVERIFY2(!q.next(), qPrintable(nome));
+    }
+    QCOMPARE(linhas, m_result.comandosExecutados);
+    QCOMPARE(QProcess::execute(QStringLiteral("python3"), {QStringLiteral(TERVALIA_FIXTURES_DIR "/access/tools/gen_novagia_mdb.py"),
+                                                           QStringLiteral("--password"), arquivoVafEnviado()}),
+             0);
+}
+
+// A value Access cannot hold (a date before the year 100) fails the write of its table: the message
+// names it and no vaf.mdb is left to be sent.
+void ConverteVAFTest::accessWriteFailureLeavesNoFile()
+{
+    TestProgramDir dir;
+    dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+    dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
+    QVERIFY(QFile::copy(dir.file(QStringLiteral("vaf_limpo.db")), dir.file(QStringLiteral("vaf.db"))));
+    QFile::setPermissions(dir.file(QStringLiteral("vaf.db")), QFile::ReadOwner | QFile::WriteOwner);
+    {
+        Connection vaf(QStringLiteral("vaf.db"));
+        vaf.exec(QStringLiteral("insert into PARAMETROS (PARAMETRO_ID, DATA) values (1, '0001-01-01')"));
+        const ResultadoGravacaoAccess r =
+            GravaVafAccess(vaf, dir.file(QStringLiteral("vaf_limpo.mdb")), dir.file(QStringLiteral("vaf.mdb")), tabelasVAF());
+        QVERIFY(!r.ok);
+        QVERIFY2(r.erro.contains(QLatin1String("PARAMETROS")), qPrintable(r.erro));
+    }
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("vaf.mdb*"), QStringLiteral(".vaf.mdb*")},
+                                        QDir::Files | QDir::Hidden),
+             QStringList());
+    setProgramDir(m_prog->path());
 }
 
 // table, key column, key, column, expected value. A QByteArray is compared as bytes, a float as the
@@ -199,7 +330,7 @@ void ConverteVAFTest::values_data()
     p("decimal keeps zeros", 3, "VALORDECIMAL", "1.0000");
     p("decimal most negative", 12, "VALORDECIMAL", "-922337203685477.5808");
     p("numeric most negative", 12, "VALORNUMERICO", "-9999999999999.99");
-    p("date min", 1, "DATA", "0001-01-01");
+    p("date min", 1, "DATA", "0100-01-01");
     p("date max", 2, "DATA", "9999-12-31");
     p("time fraction", 2, "HORA", "23:59:59.9999");
     p("timestamp", 2, "MOMENTO", "2024-02-29 13:45:30.1234");
@@ -318,6 +449,7 @@ void ConverteVAFTest::fileInsideTempKept()
     {
         TestProgramDir dir;
         dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+        dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
         dir.installFromDist(QStringLiteral("fbexport"));
         const QString inTemp = dir.file(QStringLiteral("temp/vaf_copia.gdb"));
         QVERIFY(QFile::copy(user(QStringLiteral("PEQUENO.GDB")), inTemp));
@@ -345,6 +477,10 @@ void ConverteVAFTest::failures_data()
                                 << QStringList{"tabela CNAEF", "código 9", "falhou de propósito"};
     QTest::newRow("no template") << "VAF.GDB" << int(Setup::NoTemplate) << 0
                                  << QStringList{"vaf_limpo.db não foi encontrado"};
+    QTest::newRow("no Access template")
+        << "VAF.GDB" << int(Setup::NoAccessTemplate) << 0 << QStringList{"vaf_limpo.mdb não foi encontrado"};
+    QTest::newRow("Access template unreadable")
+        << "VAF.GDB" << int(Setup::BrokenAccessTemplate) << 0 << QStringList{"vaf_limpo.mdb não pôde ser lido"};
     QTest::newRow("no tool") << "VAF.GDB" << int(Setup::NoTool) << 0
                              << QStringList{"programa de exportação fbexport não foi encontrado"};
     QTest::newRow("template without tables")
@@ -362,8 +498,13 @@ void ConverteVAFTest::failures()
         TestProgramDir dir;
         if (Setup(setup) != Setup::NoTemplate)
             dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+            dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
         if (Setup(setup) == Setup::BrokenTemplate)
             dir.writeFile(QStringLiteral("vaf_limpo.db"), {});
+        if (Setup(setup) != Setup::NoAccessTemplate)
+            dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
+        if (Setup(setup) == Setup::BrokenAccessTemplate)
+            dir.writeFile(QStringLiteral("vaf_limpo.mdb"), "não é um banco de dados");
         if (Setup(setup) == Setup::FailingTool) {
             dir.writeFile(QStringLiteral("fbexport"), "#!/bin/sh\necho 'falhou de propósito' >&2\nexit 9\n");
             QFile::setPermissions(dir.file(QStringLiteral("fbexport")), QFile::ReadOwner | QFile::ExeOwner);
@@ -371,6 +512,7 @@ void ConverteVAFTest::failures()
             dir.installFromDist(QStringLiteral("fbexport"));
         }
         dir.writeFile(QStringLiteral("vaf.db"), "resto de uma conversão anterior");
+        dir.writeFile(QStringLiteral("vaf.mdb"), "resto de uma conversão anterior");
         const ResultadoConversao r = ConverteVAF(user(gdb));
         QVERIFY(!r.ok);
         for (const QString& part : message)
@@ -379,6 +521,7 @@ void ConverteVAFTest::failures()
         QCOMPARE(r.codigoExportacao, status);
         QCOMPARE(r.formatoAntigo, status == fbexport::FormatoAntigo);
         QVERIFY(!QFile::exists(dir.file(QStringLiteral("vaf.db"))));
+        QVERIFY(!QFile::exists(dir.file(QStringLiteral("vaf.mdb"))));
         QCOMPARE(QDir(dir.file(QStringLiteral("temp"))).entryList(QDir::Files), QStringList());
     }
     setProgramDir(m_prog->path());

@@ -97,6 +97,7 @@ void EntregaVafTest::caminhoDeUmaEntrega()
     test::StandInServer servidor({QStringLiteral("--seed"), semente});
     test::TestProgramDir dir;
     dir.installFromDist(QStringLiteral("vaf_limpo.db"));
+    dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
     dir.installFromDist(QStringLiteral("fbexport"));
     dir.writeSettings(QStringLiteral("127.0.0.1"), QString::number(servidor.port()));
     test::startGuiTest();

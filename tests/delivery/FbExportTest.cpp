@@ -144,7 +144,7 @@ void FbExportTest::values_data()
     QTest::newRow("scaled negative") << "PARAMETROS" << 1 << QByteArray(",'-0.05','-0.0001',-2.5,-0.1,");
     QTest::newRow("bigint extremes") << "PARAMETROS" << 1 << QByteArray(",-32768,-2147483648,-9223372036854775808,");
     QTest::newRow("dates and boolean") << "PARAMETROS" << 1
-                                       << QByteArray(",'0001-01-01','00:00:00','1900-01-01 00:00:00',0,'AB',NULL,");
+                                       << QByteArray(",'0100-01-01','00:00:00','1900-01-01 00:00:00',0,'AB',NULL,");
     QTest::newRow("18 digits exact") << "PARAMETROS" << 2 << QByteArray(",'9999999999999.99','99999999999999.9999',");
     QTest::newRow("fractions of a second")
         << "PARAMETROS" << 2 << QByteArray(",'23:59:59.9999','2024-02-29 13:45:30.1234',1,");

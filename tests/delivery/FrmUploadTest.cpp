@@ -144,6 +144,7 @@ void FrmUploadTest::init()
     test::startGuiTest();
     m_dir = std::make_unique<test::TestProgramDir>();
     m_dir->installFromDist(QStringLiteral("vaf_limpo.db"));
+    m_dir->installFromDist(QStringLiteral("vaf_limpo.mdb"));
     m_dir->installFromDist(QStringLiteral("gia_limpa.db"));
     m_dir->installFromDist(QStringLiteral("fbexport"));
     m_dir->writeSettings(QStringLiteral("127.0.0.1"), portaFechada());
@@ -367,7 +368,7 @@ void FrmUploadTest::arquivoAntigo()
     QCOMPARE(child<QTableWidget>(janela, "GridRefencias")->rowCount(), 5);
 }
 
-// Rows 5 to 3 selected upwards go out as 3, 4, 5; the bytes posted are vaf.db under the GDB's name.
+// Rows 5 to 3 selected upwards go out as 3, 4, 5; the bytes posted are vaf.mdb under the GDB's name.
 void FrmUploadTest::selecaoParaCimaBytesEnviados()
 {
     test::HttpDouble http(true);
@@ -376,8 +377,8 @@ void FrmUploadTest::selecaoParaCimaBytesEnviados()
     QPointer<frmUpload> janela = clicaArquivo(QStringLiteral("vaf.gdb"));
     test::takeMessages();
     selecionaLinhas(janela, 4, 2);
-    const QByteArray vaf = test::fileContent(programFile(QStringLiteral("vaf.db")));
-    QVERIFY(vaf.startsWith(QByteArray("SQLite format 3\0", 16)));
+    const QByteArray vaf = test::fileContent(programFile(QStringLiteral("vaf.mdb")));
+    QVERIFY(vaf.startsWith(QByteArray("\0\x01\0\0Standard Jet DB\0", 20)));
     enviaPelaJanela(janela);
     QTRY_VERIFY(!janela);
     // The refresh asked the double too and could not read its answer; it said so itself.

@@ -1,6 +1,7 @@
 #include "server/RequestHandler.h"
 #include "server/Respostas.h"
 #include "server/Seed.h"
+#include "support/VafAccess.h"
 #include "server/SoapMessage.h"
 #include "server/Store.h"
 
@@ -529,13 +530,19 @@ void AnswersTest::vafUploadBecomesDelivery_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("mensagens");
 
-    QTest::newRow("Access database") << accessFile << QByteArray("101,102") << 1 << QStringList();
-    QTest::newRow("SQLite database") << sqliteFile << QByteArray("101") << 1 << QStringList();
-    QTest::newRow("SQLite signature without its zero byte")
-        << QByteArray("SQLite format 3 ") + QByteArray(100, '\x01') << QByteArray("101") << 2
-        << QStringList{"- O arquivo enviado não é um banco de dados do VAF-MG."};
-    QTest::newRow("not an Access database") << QByteArray("texto") << QByteArray("101") << 2
-                                            << QStringList{"- O arquivo enviado não é um banco de dados do VAF-MG."};
+    const QString naoVaf = QStringLiteral("- O arquivo enviado não é um banco de dados do VAF-MG.");
+    const QByteArray vaf = test::vafAccess({{"7001234500028", {101, 102}}, {"7009999900011", {103}}});
+    QVERIFY(!vaf.isEmpty());
+    QTest::newRow("Access database holding the documents") << vaf << QByteArray("101,102") << 1 << QStringList();
+    QTest::newRow("a document of another company")
+        << vaf << QByteArray("101,103") << 2
+        << QStringList{"- A GIA 103 não consta do banco de dados enviado para a inscrição estadual 7001234500028."};
+    QTest::newRow("Access database without the company")
+        << test::vafAccess({{"7009999900011", {101}}}) << QByteArray("101") << 2
+        << QStringList{"- O banco de dados enviado não contém a inscrição estadual 7001234500028."};
+    QTest::newRow("an Access signature only") << accessFile << QByteArray("101") << 2 << QStringList{naoVaf};
+    QTest::newRow("SQLite database") << sqliteFile << QByteArray("101") << 2 << QStringList{naoVaf};
+    QTest::newRow("not a database") << QByteArray("texto") << QByteArray("101") << 2 << QStringList{naoVaf};
     QTest::newRow("empty file, no documents")
         << QByteArray() << QByteArray() << 2
         << QStringList{"- Nenhuma GIA foi informada na entrega.", "- O arquivo enviado está vazio."};
@@ -552,7 +559,8 @@ void AnswersTest::vafUploadBecomesDelivery()
     const HttpResponse r = server.handler->handle(
         upload("/client/xt_upload.php", "contador=123.456.789-09&chave=K7M2Q9TX&gias=" + gias, file));
     QCOMPARE(r.status, 200);
-    QCOMPARE(r.body, QByteArray("ENTREGA RECEBIDA - PROTOCOLO 2026000004\r\n"));
+    QCOMPARE(r.body, status == 1 ? QByteArray("ENTREGA RECEBIDA - PROTOCOLO 2026000004\r\n")
+                                 : QByteArray("ENTREGA RECUSADA - PROTOCOLO 2026000004\r\n"));
 
     const auto rows = historyRows(server.historico("7001234500028", "K7M2Q9TX"));
     QCOMPARE(rows.size(), 3);

@@ -6,6 +6,7 @@
 #include "net/UrlHelper.h"
 #include "support/StandInServer.h"
 #include "support/TestProgramDir.h"
+#include "support/VafAccess.h"
 
 #include <memory>
 #include <QFile>
@@ -97,7 +98,8 @@ QByteArray exchange(quint16 port, const QByteArray& request)
 
 QString protocoloDaResposta(const QByteArray& answer)
 {
-    const QByteArray marker = "ENTREGA RECEBIDA - PROTOCOLO ";
+    // Accepted or refused, a delivery gets its protocol number.
+    const QByteArray marker = " - PROTOCOLO ";
     const qsizetype at = answer.indexOf(marker);
     return at < 0 ? QString() : QString::fromLatin1(answer.mid(at + marker.size(), 10));
 }
@@ -122,6 +124,7 @@ private slots:
     void accountantStored();
     void getResultOnRefusedCalls_data();
     void getResultOnRefusedCalls();
+    void vafUploadShowsInHistory_data();
     void vafUploadShowsInHistory();
     void simplesUploads_data();
     void simplesUploads();
@@ -286,26 +289,43 @@ void EndToEndTest::getResultOnRefusedCalls()
     QVERIFY(failed);
 }
 
+void EndToEndTest::vafUploadShowsInHistory_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("detail"); // empty: no message
+
+    // The three-byte example file: a 190-byte body, not an Access database.
+    QTest::newRow("not a database") << QByteArray("abc") << "2" << "não é um banco de dados do VAF-MG";
+    QTest::newRow("Access file of another company")
+        << test::vafAccess({{"7009999900011", {101, 102}}}) << "2" << "não contém a inscrição estadual";
+    QTest::newRow("Access file with the documents")
+        << test::vafAccess({{mercearia, {101, 102}}}) << "1" << QString();
+}
+
 void EndToEndTest::vafUploadShowsInHistory()
 {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, status);
+    QFETCH(QString, detail);
+    QVERIFY(!file.isEmpty());
     const int before = entregas(resultado(pedeHistorico(mercearia, chaveMercearia))).size();
-    // The three-byte example file: a 190-byte body; not an Access database, so the server has a
-    // message for it.
     const QByteArray request =
         montaUpload(m_port, "/client/xt_upload.php?contador=123.456.789-09&chave=" + chaveMercearia + "&gias=101,102",
-                    "VAF.GDB", "abc");
-    QVERIFY(request.contains("\r\nContent-Length: 190\r\n"));
+                    "VAF.GDB", file);
     const QByteArray answer = exchange(m_port, request);
     QVERIFY2(answer.startsWith("HTTP/1.0 200 OK\r\n"), answer.constData());
+    QCOMPARE(answer.contains("ENTREGA RECEBIDA - PROTOCOLO "), detail.isEmpty());
     const QString protocolo = protocoloDaResposta(answer);
     QVERIFY2(!protocolo.isEmpty(), answer.constData());
 
     const auto rows = entregas(resultado(pedeHistorico(mercearia, chaveMercearia)));
     QCOMPARE(rows.size(), before + 1);
-    QCOMPARE(rows.last(), qMakePair(protocolo, QStringLiteral("2")));
+    QCOMPARE(rows.last(), qMakePair(protocolo, status));
     const QString details = resultado(
         chamada(op::detalhes, {{"strNome", protocolo}, {"strDiretorioDestino", "vbs"}, {"Chave", chaveMercearia}}));
-    QVERIFY(details.contains(QStringLiteral("não é um banco de dados do VAF-MG")));
+    if (!detail.isEmpty())
+        QVERIFY2(details.contains(detail), qPrintable(details));
     QTRY_VERIFY(!m_server->log()
                      .filter(QStringLiteral("POST /client/xt_upload.php 200 envio VAF: entrega ") + protocolo)
                      .isEmpty());

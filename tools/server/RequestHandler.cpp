@@ -1,6 +1,7 @@
 #include "server/RequestHandler.h"
 
 #include "net/Servidor.h"
+#include "server/LeituraVaf.h"
 #include "server/Multipart.h"
 
 namespace tervalia::standin {
@@ -81,16 +82,6 @@ HttpResponse soapFaultResponse(const QString& reason)
 QString undoQuoteDoubling(QString value)
 {
     return value.replace(QStringLiteral("''"), QStringLiteral("'"));
-}
-
-// The VAF database is posted as the program builds it: SQLite today, Access from older programs.
-bool isVafDatabase(const QByteArray& file)
-{
-    if (file.startsWith(QByteArrayView("SQLite format 3\x00", 16)))
-        return true;
-    const QByteArray kind = file.mid(4, 15);
-    return file.startsWith(QByteArrayView("\x00\x01\x00\x00", 4)) &&
-           (kind == "Standard Jet DB" || kind == "Standard ACE DB");
 }
 
 QString row(const QString& header, const QString& value)
@@ -300,15 +291,16 @@ QString RequestHandler::contador(const SoapCall& call, QString& note)
     return QStringLiteral("CONTADOR_RECEBIDO");
 }
 
-QList<MensagemEntrega> RequestHandler::verificaVaf(const QByteArray& arquivo, const QString& gias) const
+QList<MensagemEntrega> RequestHandler::verificaVaf(const QByteArray& arquivo, const QString& ie,
+                                                   const QString& gias) const
 {
     QList<MensagemEntrega> mensagens;
     if (gias.trimmed().isEmpty())
         mensagens.append({QString(), QStringLiteral("Nenhuma GIA foi informada na entrega.")});
     if (arquivo.isEmpty())
         mensagens.append({QString(), QStringLiteral("O arquivo enviado está vazio.")});
-    else if (!isVafDatabase(arquivo))
-        mensagens.append({QString(), QStringLiteral("O arquivo enviado não é um banco de dados do VAF-MG.")});
+    else
+        mensagens.append(verificaBancoVaf(arquivo, ie, gias));
     return mensagens;
 }
 
@@ -360,11 +352,15 @@ HttpResponse RequestHandler::upload(const HttpRequest& request, bool simples)
         e.contador = envio.contador;
         e.gias = envio.gias;
         const QList<MensagemEntrega> mensagens =
-            simples ? QList<MensagemEntrega>() : verificaVaf(file->content, e.gias);
+            simples ? QList<MensagemEntrega>() : verificaVaf(file->content, e.ie, e.gias);
         e.status =
             mensagens.isEmpty() ? servidor::historico::statusSemMensagens : servidor::historico::statusComDetalhes;
         const QString numero = m_store.criarEntrega(e, mensagens, envioId, now.date().year());
-        resposta = QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO %1").arg(numero);
+        // A VAF database the server cannot use is refused: the delivery is kept with its messages,
+        // which the history and the details show.
+        resposta = (mensagens.isEmpty() ? QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO %1")
+                                        : QStringLiteral("ENTREGA RECUSADA - PROTOCOLO %1"))
+                       .arg(numero);
         note = QStringLiteral("entrega %1 da IE %2, %3 bytes, status %4")
                    .arg(numero, e.ie)
                    .arg(file->content.size())

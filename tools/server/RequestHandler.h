@@ -49,7 +49,7 @@ private:
     QString historico(const SoapCall& call, QString& note);
     QString detalhes(const SoapCall& call, QString& note);
     QString contador(const SoapCall& call, QString& note);
-    QList<MensagemEntrega> verificaVaf(const QByteArray& arquivo, const QString& gias) const;
+    QList<MensagemEntrega> verificaVaf(const QByteArray& arquivo, const QString& ie, const QString& gias) const;
 
     QDateTime agora() const;
 

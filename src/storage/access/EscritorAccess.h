@@ -22,9 +22,12 @@ namespace tervalia::access {
 //     if (!escritor.conclui()) mostra(escritor.erro());
 //
 // Values, one per column in the table's order; a null QVariant is NULL in every type:
-//   SimNao bool; Inteiro any integer within 32 bits; Duplo double; Numerico decimal text
+//   SimNao bool (or 0 and 1; Access keeps no NULL in a Yes/No column: NULL is written as No);
+//   Inteiro any integer within 32 bits; Duplo double; Numerico decimal text
 //   ("-99999999999999.9999", at most `escala` decimals, at most `precisao` digits in all) or an
-//   integer; DataHora QDateTime (or QDate); Texto and Memo QString; ObjetoOle QByteArray.
+//   integer (or a double, rounded to `escala` decimals); DataHora QDateTime (or QDate, or ISO text
+//   "2024-05-31", "2024-05-31 13:45:00", "13:45:00"), whole seconds; Texto and Memo QString;
+//   ObjetoOle QByteArray.
 // A value the column cannot hold makes the call fail with a message naming table and column.
 class EscritorAccess
 {
@@ -41,6 +44,9 @@ public:
     bool conclui();
 
     QString erro() const;
+
+    // The largest file the writer makes: Access's own limit of 2 GB unless a test asks for less.
+    void limitaTamanho(qint64 bytes);
 
 private:
     struct Estado;
