@@ -227,8 +227,8 @@ int main(int argc, char** argv)
     const bool met = razao <= 1.25 && memoria < 64;
     out << "BENCH vaf: conversion " << QString::number(c, 'f', 3) << " s = " << QString::number(razao, 'f', 2)
         << " x max(fbexport " << QString::number(a, 'f', 3) << " s, sqlite3 " << QString::number(b, 'f', 3) << " s), "
-        << lines << " rows, vaf.mdb " << QString::number(double(tamanho) / 1048576.0, 'f', 1)
-        << " MB, writer peak +" << QString::number(memoria, 'f', 1) << " MB; goal <= 1.25 and < 64 MB; "
-        << (met ? "met" : "not met") << Qt::endl;
+        << lines << " rows, vaf.mdb " << QString::number(double(tamanho) / 1048576.0, 'f', 1) << " MB, writer peak +"
+        << QString::number(memoria, 'f', 1) << " MB; goal <= 1.25 and < 64 MB; " << (met ? "met" : "not met")
+        << Qt::endl;
     return 0;
 }

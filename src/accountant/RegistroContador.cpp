@@ -124,6 +124,11 @@ QString falhaRemocao()
     return QStringLiteral("Não foi possível excluir o contador. Tente novamente mais tarde.");
 }
 
+QString perguntaRemocao()
+{
+    return QStringLiteral("Deseja realmente remover os dados do contador?");
+}
+
 QString falhaConexao(int codigo)
 {
     return QStringLiteral("Falha de conexão - Cód %1, ").arg(codigo) + crlf +

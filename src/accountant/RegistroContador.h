@@ -51,6 +51,7 @@ QString documentoCnpj();
 QString perguntaCrc();
 QString sucesso();
 QString falhaRemocao();
+QString perguntaRemocao();
 // "Falha de conexão - Cód <codigo>, " with the advice and the service's web address.
 QString falhaConexao(int codigo);
 } // namespace mensagem

@@ -3,6 +3,7 @@
 
 #include "app/JanelaPrincipal.h"
 #include "net/Soap.h"
+#include "platform/Janela.h"
 #include "platform/MessageBox.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
@@ -55,6 +56,8 @@ frmContador::frmContador(QWidget* parent) : QWidget(parent), m_ui(std::make_uniq
         connect(campo, &QLineEdit::returnPressed, m_ui->btnOK, &QPushButton::click);
     connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->Command2, &QPushButton::clicked, this, &frmContador::Command2_Click);
+    janela::fechaComEsc(this);
+    janela::ajustaLargura(this);
 
     Form_Load();
 }
@@ -64,6 +67,7 @@ frmContador::~frmContador() = default;
 frmContador* frmContador::abrir()
 {
     frmContador* janela = instance();
+    JanelaPrincipal::mantemAcima(janela);
     janela->show();
     janela->raise();
     janela->activateWindow();
@@ -195,8 +199,12 @@ void frmContador::confirma(const ContadorRecord& digitado)
     MessageBox::show(principal(), mensagem::sucesso(), QString(mensagem::titulo), QMessageBox::Information);
 }
 
+// Nothing is removed before the user says so; "Não" is the answer Enter gives.
 void frmContador::Command2_Click()
 {
+    if (MessageBox::show(this, mensagem::perguntaRemocao(), QString(mensagem::titulo), QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
     try {
         cadastro::deleteContador();
     } catch (const DatabaseError&) {

@@ -2,6 +2,7 @@
 #include "ui_Abertura.h"
 
 #include "frmSobre.h"
+#include "platform/Janela.h"
 #include "platform/Session.h"
 #include "Principal.h"
 #include "Resources.h"
@@ -16,6 +17,7 @@ Abertura::Abertura(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui:
     connect(m_ui->Command1, &QPushButton::clicked, this, &Abertura::iniciar);
     connect(m_ui->Command2, &QPushButton::clicked, this, &Abertura::sobre);
     connect(m_ui->Command3, &QPushButton::clicked, this, [] { endProgram(); });
+    janela::ajustaLargura(this);
 }
 
 Abertura::~Abertura() = default;

@@ -35,6 +35,9 @@ public:
     static JanelaPrincipal* aberta();
     // Switches the open main window on, if there is one.
     static void switchOn();
+    // Makes the window transient for the open main window, so that the window manager keeps it
+    // above the main window (a maximized one included). Call it before the window is first shown.
+    static void mantemAcima(QWidget* janela);
 
     // The window itself, as parent of messages.
     virtual QWidget* janela() = 0;
@@ -47,7 +50,7 @@ public:
     virtual QString ieSelecionada() const = 0;
     virtual QString razaoSocialSelecionada() const = 0;
     virtual QString chaveSelecionada() const = 0;
-    // Empties the selection and hides the history frame and the delivery button.
+    // No company selected, as at start: the history frame and the delivery button hidden.
     virtual void retiraSelecao() = 0;
 
     // Refreshes the selected taxpayer's history with "Transferencia.ver2": fills the grid, stores

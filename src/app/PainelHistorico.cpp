@@ -7,6 +7,7 @@
 #include "net/Servidor.h"
 #include "net/Soap.h"
 #include "platform/Browser.h"
+#include "platform/Janela.h"
 #include "platform/MessageBox.h"
 #include "storage/ReadWrite.h"
 
@@ -56,6 +57,7 @@ QString chamaServidor(QLatin1StringView operacao, const QString& nome, const QSt
 void AdicionaDetalhe(QTreeWidgetItem* raiz, const historico::ItemDetalhe& detalhe)
 {
     auto* item = new QTreeWidgetItem(raiz, {detalhe.texto()});
+    item->setToolTip(0, detalhe.texto());
     if (detalhe.protocolo)
         item->setData(0, Qt::UserRole, *detalhe.protocolo);
     for (const QString& subitem : detalhe.subitens)
@@ -71,6 +73,9 @@ PainelHistorico::PainelHistorico(QWidget* parent) : QGroupBox(parent), m_ui(std:
     QTreeWidget* arvore = m_ui->tvwPessoa;
     arvore->setRootIsDecorated(true);
     arvore->setIndentation(twipsToPixels(arvore, recuoArvoreTwips));
+    // A message reads whole on its line; a long one scrolls sideways rather than being cut.
+    arvore->header()->setStretchLastSection(false);
+    arvore->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     connect(m_ui->GridTransmissoes, &QTableWidget::cellClicked, this, [this](int linha) {
         if (linha >= 0)
             RecebeDadosProtocolo();
@@ -92,6 +97,7 @@ void PainelHistorico::setupGridTransmissoes()
     grid->setRowCount(0);
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    grid->setWordWrap(false);
     for (int c = 0; c < ColCount; ++c) {
         auto* header = new QTableWidgetItem(QString::fromUtf8(colunasGrid[c].titulo));
         header->setTextAlignment(colunasGrid[c].alinhamento);
@@ -116,10 +122,29 @@ void PainelHistorico::limpaGrid()
     m_ui->GridTransmissoes->setRowCount(0);
 }
 
+void PainelHistorico::limpa()
+{
+    m_ui->GridTransmissoes->setRowCount(0);
+    m_ui->labelOK->hide();
+    escondeDetalhes();
+    m_ui->tvwPessoa->clear();
+    m_ui->PathMDB->clear();
+    m_ui->lblAtualizado->hide();
+    m_ui->lblnovaatualizacao->hide();
+}
+
 void PainelHistorico::escondeDetalhes()
 {
     m_ui->tvwPessoa->hide();
     m_ui->detApuracao->hide();
+}
+
+void PainelHistorico::mostraDetalhes()
+{
+    const QTreeWidgetItem* raiz = m_ui->tvwPessoa->topLevelItem(0);
+    const bool mensagens = raiz && raiz->childCount() > 0;
+    m_ui->detApuracao->setVisible(mensagens);
+    m_ui->tvwPessoa->setVisible(mensagens);
 }
 
 QString PainelHistorico::pathMDB() const
@@ -179,12 +204,23 @@ bool PainelHistorico::PopulaGridTransmissoes(const QString& XMLConteudo, QString
                 auto* celula = new QTableWidgetItem(std::move(linhas[linha][coluna]));
                 if (alinhamentoColuna(coluna) != alinhamentoPadrao)
                     celula->setTextAlignment(alinhamentoColuna(coluna));
+                if (coluna == ColReferencia)
+                    celula->setToolTip(celula->text());
                 grid->setItem(linha, coluna, celula);
             }
         }
     }
+    ajustaColunaReferencia();
     grid->setUpdatesEnabled(true);
     return true;
+}
+
+// Every reference whole on one line.
+void PainelHistorico::ajustaColunaReferencia()
+{
+    QTableWidget* grid = m_ui->GridTransmissoes;
+    const int minima = twipsToPixels(grid, colunasGrid[ColReferencia].larguraTwips);
+    grid->setColumnWidth(ColReferencia, janela::larguraDaColuna(grid, ColReferencia, minima));
 }
 
 void PainelHistorico::RecebeDadosProtocolo()
@@ -211,8 +247,10 @@ void PainelHistorico::RecebeDadosProtocolo()
         try {
             resposta = chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), m_chave);
         } catch (const SoapError&) {
-            if (painel)
+            if (painel) {
+                escondeDetalhes(); // what the tree holds is another delivery's
                 MessageBox::show(this, servidorIndisponivel, tituloMG);
+            }
             return;
         }
         if (!painel)
@@ -220,13 +258,14 @@ void PainelHistorico::RecebeDadosProtocolo()
         bool leituraFalhou = false;
         const QString retorno = GetResult(resposta, servidor::elementoResultado, &leituraFalhou);
         if (leituraFalhou || !CarregaArvoreDetalhes(retorno)) {
+            escondeDetalhes();
             MessageBox::show(this, servidorIndisponivel, tituloMG);
             return;
         }
         m_ui->labelOK->hide();
     } else if (status == servidor::historico::statusSemMensagens) {
         m_ui->labelOK->show();
-        m_ui->tvwPessoa->hide();
+        escondeDetalhes();
     }
 }
 
@@ -236,9 +275,12 @@ bool PainelHistorico::CarregaArvoreDetalhes(const QString& XMLConteudo)
     try {
         detalhes = historico::lerDetalhes(XMLConteudo);
     } catch (const historico::XmlError& erro) {
+        // What the tree still holds belongs to an earlier delivery.
+        escondeDetalhes();
         MessageBox::show(this, erro.motivo());
         return true;
     } catch (const historico::DetalhesError&) {
+        escondeDetalhes();
         return false;
     }
     QTreeWidget* arvore = m_ui->tvwPessoa;
@@ -247,6 +289,7 @@ bool PainelHistorico::CarregaArvoreDetalhes(const QString& XMLConteudo)
     auto* raiz = new QTreeWidgetItem(arvore, {detalhes.raiz});
     for (const historico::ItemDetalhe& item : detalhes.itens)
         AdicionaDetalhe(raiz, item);
+    mostraDetalhes();
     return true;
 }
 

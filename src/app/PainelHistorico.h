@@ -34,6 +34,9 @@ public:
     [[nodiscard]] bool PopulaGridTransmissoes(const QString& XMLConteudo, QString* motivo = nullptr);
     // Nothing readable came back: the rows shown belong to no answer any more.
     void limpaGrid();
+    // Another company is selected: its rows, the details, the verification line, the file path and
+    // the version state of the one before go.
+    void limpa();
 
     // The installed version is current when the server's whole answer holds info.dip's content.
     void mostraVersao(const QString& respostaCompleta, const QString& marcaInstalada, const QString& versaoServidor);
@@ -60,6 +63,9 @@ signals:
 
 private:
     void setupGridTransmissoes();
+    void ajustaColunaReferencia();
+    // The label and the tree show when the loaded delivery has messages.
+    void mostraDetalhes();
     void imprimirProtocolo();
 
     std::unique_ptr<Ui::PainelHistorico> m_ui;

@@ -6,6 +6,7 @@
 #include "frmSobre.h"
 #include "MenuArquivo.h"
 #include "platform/Browser.h"
+#include "platform/Janela.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/Session.h"
@@ -20,23 +21,13 @@
 
 namespace tervalia {
 
-JanelaPrincipal* JanelaPrincipal::aberta()
-{
-    return Principal::existing();
-}
-
-void JanelaPrincipal::switchOn()
-{
-    if (JanelaPrincipal* p = aberta())
-        p->setInputEnabled(true);
-}
-
 Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::Principal>())
 {
     ensureResources();
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     m_ui->mnContribuinte->insertSeparator(m_ui->mnContador)->setObjectName(QStringLiteral("space2"));
+    m_veu = new janela::Veu(this);
     connect(historico(), &PainelHistorico::entregaPermitida, m_ui->Command1, &QPushButton::setEnabled);
 
     connect(m_ui->Command1, &QPushButton::clicked, this, &Principal::entregar);
@@ -53,6 +44,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
     ligaMenuArquivo(*this, {m_ui->mnEntregas, m_ui->mnCopiaSeguranca, m_ui->mnRestaurarCopia});
     connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
+    janela::ajustaLargura(this);
 }
 
 Principal::~Principal() = default;
@@ -60,6 +52,9 @@ Principal::~Principal() = default;
 void Principal::setInputEnabled(bool enabled)
 {
     setEnabled(enabled);
+    m_veu->setGeometry(rect());
+    m_veu->setVisible(!enabled);
+    m_veu->raise();
 }
 
 PainelHistorico* Principal::historico() const
@@ -84,6 +79,7 @@ void Principal::abreFilha(QWidget* filha)
         setInputEnabled(true);
         return;
     }
+    mantemAcima(filha);
     connect(filha, &QObject::destroyed, this, [this] { setInputEnabled(true); });
 }
 
@@ -97,7 +93,7 @@ void Principal::novoContribuinte()
                                                   "Contribuinte(s)."));
             abrirContador();
         } else {
-            abrirCriaContribuinte();
+            abreFilha(frmtbl_CriaContribuinte::abrir());
         }
     } catch (const DatabaseError& error) {
         MessageBox::show(this, RelatorioErroBanco(error));
@@ -116,11 +112,6 @@ void Principal::abrirContador()
         // No accountant window opened that could switch the main window back on.
         setInputEnabled(true);
     }
-}
-
-void Principal::abrirCriaContribuinte()
-{
-    abreFilha(frmtbl_CriaContribuinte::abrir());
 }
 
 void Principal::mostrarAjuda()
@@ -142,7 +133,9 @@ void Principal::abrirPastaPrograma()
 
 void Principal::mostrarSobre()
 {
-    frmSobre::instance()->show();
+    frmSobre* sobre = frmSobre::instance();
+    mantemAcima(sobre);
+    sobre->show();
     setInputEnabled(false);
 }
 

@@ -33,6 +33,7 @@ public:
     QString ieSelecionada() const override;
     QString razaoSocialSelecionada() const override;
     QString chaveSelecionada() const override;
+    void retiraSelecao() override;
     [[nodiscard]] ResultadoAtualizacao RecebeDadosServer() override;
 
     QString pathMDB() const override;
@@ -41,8 +42,6 @@ public:
     // The frame frmImportacao with the history grid.
     PainelHistorico* historico() const;
 
-    void retiraSelecao() override;
-
 private:
     // Shows a child window; its closing switches the main window on.
     void abreFilha(QWidget* filha);
@@ -50,12 +49,12 @@ private:
     void entregar();
     void novoContribuinte();
     void abrirContador();
-    void abrirCriaContribuinte();
     void mostrarAjuda();
     void mostrarSobre();
     void abrirPastaPrograma();
 
     std::unique_ptr<Ui::Principal> m_ui;
+    QWidget* m_veu = nullptr; // greys the window over while it is switched off
 };
 
 } // namespace tervalia

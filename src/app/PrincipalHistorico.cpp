@@ -35,8 +35,11 @@ QString chamaServidor(QLatin1StringView operacao, const QString& nome, const QSt
 }
 } // namespace
 
+// Nothing of the company selected before stays: its history, its details, the file chosen for it
+// and the version state until this company's refresh tells it again.
 void Principal::selecionaContribuinte(const QString& ie, const QString& razaoSocial, const QString& chave)
 {
+    historico()->limpa();
     m_ui->IESel->setText(ie);
     m_ui->RSSel->setText(razaoSocial);
     m_ui->lblChave->setText(chave);
@@ -65,6 +68,7 @@ void Principal::retiraSelecao()
     m_ui->RSSel->clear();
     m_ui->IESel->clear();
     m_ui->lblChave->clear();
+    historico()->limpa();
     historico()->setContribuinte({}, {});
     historico()->hide();
     m_ui->Command1->hide();

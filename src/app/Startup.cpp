@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Abertura.h"
+#include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "storage/ReadWrite.h"
@@ -12,12 +13,16 @@
 
 namespace tervalia {
 
+// Every text of the program is Portuguese: Qt's own texts and dates are too, whatever the system's
+// language.
 void installPortugueseTranslations(QApplication& app)
 {
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     auto* translator = new QTranslator(&app);
-    if (translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
+    if (!translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(translator);
+    FileDialog::traduzTiposDeArquivo(translator);
 }
 
 QString prepareProgramDirectory()

@@ -2,6 +2,7 @@
 #include "ui_frmSobre.h"
 
 #include "BuildConfig.h"
+#include "platform/Janela.h"
 #include "platform/ProgramDir.h"
 #include "platform/Session.h"
 #include "Principal.h"
@@ -20,6 +21,8 @@ frmSobre::frmSobre(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui:
     m_ui->Label2->setText(contactLine());
     m_ui->lblPastaPrograma->setText(QStringLiteral("Pasta do programa: ") + QDir::toNativeSeparators(programDir()));
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    janela::fechaComEsc(this);
+    janela::ajustaLargura(this);
 }
 
 frmSobre::~frmSobre() = default;

@@ -1,9 +1,9 @@
 #include "GravaVafAccess.h"
 
 #include "net/Servidor.h"
-#include "storage/Database.h"
 #include "storage/access/EscritorAccess.h"
 #include "storage/access/LeitorAccess.h"
+#include "storage/Database.h"
 
 #include <QDir>
 #include <QFile>

@@ -44,14 +44,8 @@ EscolhaCertificado::EscolhaCertificado(QWidget* dono, const Textos& textos, cert
 
     connect(m_ui->txtFiltro, &QLineEdit::textChanged, this, &EscolhaCertificado::filtra);
     connect(grid, &QTableWidget::itemSelectionChanged, this, &EscolhaCertificado::atualizaBotoes);
-    connect(grid, &QTableWidget::cellDoubleClicked, this, [this] {
-        if (selecionado())
-            accept();
-    });
-    connect(m_ui->cmdOK, &QPushButton::clicked, this, [this] {
-        if (selecionado())
-            accept();
-    });
+    connect(grid, &QTableWidget::cellDoubleClicked, this, &EscolhaCertificado::aceita);
+    connect(m_ui->cmdOK, &QPushButton::clicked, this, &EscolhaCertificado::aceita);
     connect(m_ui->cmdCancelar, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->cmdAtualizar, &QPushButton::clicked, this, &EscolhaCertificado::atualiza);
     connect(m_ui->cmdImportar, &QPushButton::clicked, this, &EscolhaCertificado::importaArquivo);
@@ -79,7 +73,7 @@ std::optional<certstore::Certificate> EscolhaCertificado::escolheEmTeste(Escolha
     while (!state.acoes.isEmpty()) {
         const Acao acao = state.acoes.dequeue();
         if (const auto* e = std::get_if<Escolha>(&acao))
-            return dialogo.selecionaTitular(e->titular) ? dialogo.selecionado() : std::nullopt;
+            return dialogo.selecionaTitular(e->titular) && dialogo.confirma() ? dialogo.selecionado() : std::nullopt;
         if (const auto* i = std::get_if<Importacao>(&acao)) {
             const bool importado = dialogo.importa(i->arquivo, i->senha);
             state.oferecidos.append(dialogo.oferecido());
@@ -130,6 +124,8 @@ void EscolhaCertificado::preenche()
     filtra(m_ui->txtFiltro->text());
 }
 
+// The first row the filter leaves that can still be used is chosen for the user; an expired one
+// never is.
 void EscolhaCertificado::filtra(const QString& filtro)
 {
     QTableWidget* grid = m_ui->GridCertificados;
@@ -137,7 +133,7 @@ void EscolhaCertificado::filtra(const QString& filtro)
     for (int r = 0; r < grid->rowCount(); ++r) {
         const bool mostra = certificadoCombina(m_lista.certificates[r], filtro);
         grid->setRowHidden(r, !mostra);
-        if (mostra && primeiraVisivel < 0)
+        if (mostra && primeiraVisivel < 0 && m_lista.certificates[r].validUntil >= m_agora)
             primeiraVisivel = r;
     }
     const int atual = grid->currentRow();
@@ -155,6 +151,27 @@ void EscolhaCertificado::atualizaBotoes()
     m_ui->cmdOK->setEnabled(selecionado().has_value());
 }
 
+// An expired certificate is told at once, before any exchange with the server; the user chooses again.
+bool EscolhaCertificado::confirma()
+{
+    const std::optional<certstore::Certificate> escolhido = selecionado();
+    if (!escolhido)
+        return false;
+    if (escolhido->validUntil >= m_agora)
+        return true;
+    MessageBox::show(this,
+                     QStringLiteral("O certificado de %1 expirou em %2 e não pode ser usado. Escolha um certificado "
+                                    "válido ou renove este com seu fornecedor.")
+                         .arg(escolhido->holder, descreveCertificado(*escolhido, m_agora).validoAte),
+                     tituloMG, QMessageBox::Warning);
+    return false;
+}
+
+void EscolhaCertificado::aceita()
+{
+    if (confirma())
+        accept();
+}
 std::optional<certstore::Certificate> EscolhaCertificado::selecionado() const
 {
     const QTableWidget* grid = m_ui->GridCertificados;

@@ -57,6 +57,8 @@ public:
     std::optional<certstore::Certificate> selecionado() const;
     // Selects the first row of that holder; false when there is none.
     bool selecionaTitular(const QString& titular);
+    // Whether the selected certificate may be used: an expired one is refused with a message.
+    bool confirma();
     // Imports the file into the store and selects it; a refusal is shown and changes nothing.
     bool importa(const QString& arquivo, const QString& senha);
 
@@ -75,6 +77,7 @@ private:
     certstore::PinCallback pedePin();
     void preenche();
     void filtra(const QString& filtro);
+    void aceita();
     void atualiza();
     void importaArquivo();
     void atualizaBotoes();

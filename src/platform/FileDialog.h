@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+class QTranslator;
 class QWidget;
 
 namespace tervalia {
@@ -26,6 +27,11 @@ public:
     // gets defaultSuffix, when one is given.
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& directory = {},
                                    const QString& filter = {}, const QString& defaultSuffix = {});
+
+    // Qt 6 asks for the file types of the dialog's list ("Folder", "Drive") under a context of their
+    // own, which Qt's Portuguese translation still files under the file dialog's: looks them up
+    // there in `qtbase`, the translation of Qt's own texts, which must outlive the application.
+    static void traduzTiposDeArquivo(const QTranslator* qtbase);
 
     // The name of a file to be written, or an empty text when the user cancels. directory may hold
     // a proposed file name; an existing file is replaced only after the user confirms.

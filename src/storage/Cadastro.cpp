@@ -91,13 +91,12 @@ void insertContribuinte(const ContribuinteRecord& c)
             {c.ie, c.razaoSocial, c.cnpj, c.cnae, c.chave, c.ccm, c.optanteSimples ? 1 : 0});
 }
 
-void updateContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnae, const QString& ccm,
-                        bool optanteSimples)
+void updateContribuinte(const ContribuinteRecord& c)
 {
     Connection db;
-    db.exec(QStringLiteral("Update tblContribuinte set RazaoSocial = ?,Cnae = ?,CCM = ?,OptanteSimples = ? "
+    db.exec(QStringLiteral("Update tblContribuinte set RazaoSocial = ?,Cnae = ?,CCM = ?,Chave = ?,OptanteSimples = ? "
                            "where IE = ?"),
-            {razaoSocial, cnae, ccm, optanteSimples ? 1 : 0, ie});
+            {c.razaoSocial, c.cnae, c.ccm, c.chave, c.optanteSimples ? 1 : 0, c.ie});
 }
 
 QList<ContribuinteRecord> listContribuintes()
@@ -125,13 +124,16 @@ void deleteContribuinte(const QString& ie)
     db.exec(QStringLiteral("Delete From tblContribuinte where ie = ?"), {ie});
 }
 
+// The export file's values are texts: one the file leaves empty is stored as an empty text, never
+// as NULL (a QString without data binds as NULL).
 void importContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnpj, const QString& cnae,
                         const QString& chave, bool optanteSimples)
 {
+    const auto texto = [](const QString& valor) { return valor.isNull() ? QStringLiteral("") : valor; };
     Connection db;
     db.exec(QStringLiteral("insert into tblContribuinte (IE, RazaoSocial, Cnpj, Cnae, Chave, OptanteSimples) "
                            "values (?,?,?,?,?,?)"),
-            {ie, razaoSocial, cnpj, cnae, chave, optanteSimples ? 1 : 0});
+            {texto(ie), texto(razaoSocial), texto(cnpj), texto(cnae), texto(chave), optanteSimples ? 1 : 0});
 }
 
 } // namespace tervalia::cadastro

@@ -54,9 +54,9 @@ void deleteContador();
 int countContribuintes(const QString& ie);
 // A new company with its Simples Nacional flag as the server reported it.
 void insertContribuinte(const ContribuinteRecord& contribuinte);
-// IE, CNPJ and key stay as stored.
-void updateContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnae, const QString& ccm,
-                        bool optanteSimples);
+// The company of that IE: its razão social, CNAE, CCM, key and Simples Nacional flag. IE and CNPJ
+// stay as stored.
+void updateContribuinte(const ContribuinteRecord& contribuinte);
 QList<ContribuinteRecord> listContribuintes();
 std::optional<ContribuinteRecord> findContribuinte(const QString& ie);
 void deleteContribuinte(const QString& ie);

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QLineEdit;
+
 #include <memory>
 
 namespace Ui {
@@ -45,8 +47,13 @@ protected:
     std::unique_ptr<Ui::FormContribuinte> m_ui;
 
 private:
+    // "Gerar chave através do Cert. Digital": the key and the Simples Nacional flag from the server.
+    void Command1_Click();
+    // The check that leaving the field runs.
+    void verificaAoSair(QLineEdit* campo);
     void txtIE_LostFocus();
     void txtCNPJ_LostFocus();
+    void mostraRegime(bool optanteSimples);
 
     Uso m_uso;
 };

@@ -1,15 +1,19 @@
 #include "ImportarEmpresas.h"
 #include "ui_ImportarEmpresas.h"
 
+#include "app/JanelaPrincipal.h"
 #include "platform/FileDialog.h"
+#include "platform/Janela.h"
 #include "platform/MessageBox.h"
 #include "storage/Database.h"
 #include "taxpayers/ImportacaoEmpresa.h"
 #include "taxpayers/SelecionarCertificado.h"
 #include "validation/Documentos.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QPointer>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -56,6 +60,11 @@ ImportarEmpresas::ImportarEmpresas(QWidget* parent) : QWidget(parent), m_ui(std:
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setupGrid();
+    janela::fechaComEsc(this);
+    janela::ajustaLargura(this);
+    // Like every child window, it gives the main window back when it closes.
+    connect(this, &QObject::destroyed, qApp, &JanelaPrincipal::switchOn);
+    connect(m_ui->cmdFechar, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->Command2, &QPushButton::clicked, this, &ImportarEmpresas::Command2_Click);
     connect(m_ui->Command3, &QPushButton::clicked, this, &ImportarEmpresas::Command3_Click);
     connect(m_ui->Command1, &QPushButton::clicked, this, &ImportarEmpresas::Command1_Click);
@@ -72,6 +81,7 @@ ImportarEmpresas::~ImportarEmpresas() = default;
 ImportarEmpresas* ImportarEmpresas::abrir()
 {
     ImportarEmpresas* janela = instance();
+    JanelaPrincipal::mantemAcima(janela);
     janela->show();
     janela->raise();
     janela->activateWindow();
@@ -121,7 +131,7 @@ void ImportarEmpresas::Command3_Click()
     if (leitura.situacao != LeituraNovaGia::Situacao::Lida) {
         limpaPrevia();
         if (leitura.situacao == LeituraNovaGia::Situacao::Vazia)
-            MessageBox::show(this, mensagemArquivoNovaGiaVazio());
+            MessageBox::showUntitled(this, mensagemArquivoNovaGiaVazio());
         else
             MessageBox::show(this, mensagemArquivoNovaGiaInvalido(), tituloMG);
         return;
@@ -149,6 +159,12 @@ void ImportarEmpresas::mostraPrevia(const QList<EmpresaNovaGia>& empresas)
     m_ui->Command1->setVisible(!erro);
     m_ui->Label1->setVisible(erro);
     m_ui->Label2->setVisible(erro);
+    // The window grows to show the companies, within the screen.
+    int largura = grid->frameWidth() * 2 + grid->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < ColCount; ++c)
+        largura += grid->columnWidth(c);
+    resize(std::max(width(), largura + width() - grid->width()), std::max(height(), sizeHint().height()));
+    janela::ajustaLargura(this);
 }
 
 void ImportarEmpresas::preencheLinha(int linha, const EmpresaNovaGia& empresa)

@@ -31,7 +31,7 @@ public:
     ~ImportarEmpresas() override;
 
     // Shows the one instance (modeless), creating it when it is not open, and brings it to the front.
-    // Opening it does not touch the main window, and neither does closing it.
+    // Closing it switches the main window on, as every child window does.
     static ImportarEmpresas* abrir();
 
     bool importando() const { return m_importando; }

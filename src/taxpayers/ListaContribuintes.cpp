@@ -1,12 +1,17 @@
 #include "ListaContribuintes.h"
 #include "ui_ListaContribuintes.h"
 
+#include "platform/Janela.h"
 #include "platform/MessageBox.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLayout>
+#include <QScrollBar>
+
+#include <algorithm>
 
 namespace tervalia {
 
@@ -18,7 +23,7 @@ struct ColunaGrid
 };
 
 const ColunaGrid colunasGrid[ListaContribuintes::ColCount] = {
-    {"IE", 1300}, {"RAZÃO SOCIAL", 4400}, {"CNPJ", 1600}, {"CNAE", 1000}, {"", 0},
+    {"IE", 1300}, {"RAZÃO SOCIAL", 4400}, {"CNPJ", 1600}, {"CNAE", 1000}, {"Chave", 0},
 };
 
 const Qt::Alignment alinhamentoChave = Qt::AlignHCenter | Qt::AlignTop;
@@ -42,6 +47,7 @@ ListaContribuintes::ListaContribuintes(const QString& titulo, const QString& ins
     m_ui->Label1->setText(instrucao);
     setAttribute(Qt::WA_DeleteOnClose);
     setupGrid();
+    janela::fechaComEsc(this);
     connect(m_ui->cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_ui->cmdCancelar, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->GridSelContribuinte, &QTableWidget::cellDoubleClicked, m_ui->cmdOK, &QPushButton::click);
@@ -62,7 +68,28 @@ void ListaContribuintes::setupGrid()
         if (colunasGrid[c].larguraTwips > 0)
             grid->setColumnWidth(c, twipsToPixels(grid, colunasGrid[c].larguraTwips));
     }
+    grid->setWordWrap(false);
     grid->horizontalHeader()->setStretchLastSection(true);
+}
+
+// IE, CNPJ, CNAE and the key are never cut: each column is at least as wide as its longest value.
+// Then the window opens wide enough for every column.
+void ListaContribuintes::ajustaColunas()
+{
+    QTableWidget* grid = m_ui->GridSelContribuinte;
+    for (int c : {int(ColIE), int(ColCnpj), int(ColCnae), int(ColChave)}) {
+        const int minima = colunasGrid[c].larguraTwips > 0 ? twipsToPixels(grid, colunasGrid[c].larguraTwips) : 0;
+        const QAbstractItemView* vista = grid; // the table keeps the hint protected
+        const int conteudo = std::max(vista->sizeHintForColumn(c), grid->horizontalHeader()->sectionSizeHint(c));
+        grid->setColumnWidth(c, std::max(minima, conteudo));
+    }
+    const QMargins margens = layout()->contentsMargins();
+    int largura =
+        margens.left() + margens.right() + grid->frameWidth() * 2 + grid->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < ColCount; ++c)
+        largura += grid->columnWidth(c);
+    resize(std::max(width(), largura), height());
+    janela::ajustaLargura(this);
 }
 
 bool ListaContribuintes::Form_Load()
@@ -90,6 +117,7 @@ bool ListaContribuintes::Form_Load()
             grid->setItem(linha, ColChave, chave);
         }
     }
+    ajustaColunas();
     grid->setUpdatesEnabled(true);
     return true;
 }

@@ -44,6 +44,7 @@ protected:
 
 private:
     void setupGrid();
+    void ajustaColunas();
 
     std::unique_ptr<Ui::ListaContribuintes> m_ui;
 };

@@ -5,6 +5,7 @@
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
 #include "taxpayers/frmtbl_CadastroContribuinte.h"
+#include "taxpayers/VerificaContribuinte.h"
 
 #include <QApplication>
 
@@ -32,6 +33,7 @@ template <class W> W* abreCarregada()
         delete janela;
         return nullptr;
     }
+    JanelaPrincipal::mantemAcima(janela);
     janela->show();
     janela->raise();
     janela->activateWindow();
@@ -91,16 +93,22 @@ void frmtbl_atualizarContribuinte::cmdOK_Click()
     }
     ContribuinteRecord registro{
         celula(ColIE), celula(ColRazaoSocial), celula(ColCnpj), celula(ColCnae), celula(ColChave), QString(), false};
+    std::optional<ContribuinteRecord> salvo;
     try {
-        // A company stored by the import has no CCM: the field stays empty.
-        if (const std::optional<ContribuinteRecord> salvo = cadastro::findContribuinte(registro.ie)) {
-            registro.ccm = salvo->ccm;
-            registro.optanteSimples = salvo->optanteSimples;
-        }
+        salvo = cadastro::findContribuinte(registro.ie);
     } catch (const DatabaseError&) {
         MessageBox::show(this, necessarioCadastrar(), tituloMG, QMessageBox::Information);
         return;
     }
+    // Another window deleted it after this list was read: the list is read again.
+    if (!salvo) {
+        MessageBox::show(this, contribuinte::mensagem::naoCadastrado(), tituloMG, QMessageBox::Information);
+        carrega();
+        return;
+    }
+    // A company stored by the import has no CCM: the field stays empty.
+    registro.ccm = salvo->ccm;
+    registro.optanteSimples = salvo->optanteSimples;
     QWidget* atualizacao = frmtbl_CadastroContribuinte::abrir(registro);
     connect(atualizacao, &QObject::destroyed, qApp, &JanelaPrincipal::switchOn);
     close();
@@ -127,12 +135,17 @@ void frmtbl_exclusaoContribuinte::cmdOK_Click()
     if (MessageBox::show(this, QStringLiteral("Deseja realmente excluir este contribuinte"), tituloMG,
                          QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
+    const QString ie = celula(ColIE);
     try {
-        cadastro::deleteContribuinte(celula(ColIE));
+        cadastro::deleteContribuinte(ie);
     } catch (const DatabaseError&) {
         MessageBox::show(this, necessarioCadastrar(), tituloMG, QMessageBox::Information);
         return;
     }
+    // The main window must not go on offering deliveries for a company that is gone.
+    JanelaPrincipal* p = JanelaPrincipal::aberta();
+    if (p && p->ieSelecionada() == ie)
+        p->retiraSelecao();
     MessageBox::show(this, QStringLiteral("Contribuinte Excluído"), tituloMG, QMessageBox::Information);
     close();
 }

@@ -10,7 +10,7 @@
 #include "storage/ReadWrite.h"
 #include "taxpayers/DadosContador.h"
 #include "taxpayers/RespostaChave.h"
-#include "validation/Documentos.h"
+#include "taxpayers/VerificaContribuinte.h"
 
 namespace tervalia {
 
@@ -24,31 +24,9 @@ const EscolhaCertificado::Textos textosChave{QStringLiteral("Selecione o Certifi
 const EscolhaCertificado::Textos textosEntrega{QStringLiteral("Using CAPI to Select a certificate"),
                                                QStringLiteral("Select a certificate using CAPI")};
 
-// The length of a masked field once its "_" prompt characters are gone.
-qsizetype preenchido(const QString& campo)
-{
-    return QString(campo).remove(u'_').size();
-}
-
 QString semPontuacao(QString documento)
 {
     return documento.remove(u'.').remove(u'/').remove(u'-');
-}
-
-// The first field check that fails, with its message; nothing when all pass.
-std::optional<QString> erroCampos(const EmpresaDigitada& e)
-{
-    if (preenchido(e.ie) != 13)
-        return QStringLiteral("Inscrição Estadual preenchida incorretamente");
-    if (e.razaoSocial.trimmed().isEmpty())
-        return QStringLiteral("Razão Social preenchida incorretamente");
-    if (preenchido(e.cnpj) != 18)
-        return QStringLiteral("CNPJ preenchido incorretamente");
-    if (!CNPJValida(e.cnpj))
-        return QStringLiteral("CNPJ preenchido é inválido");
-    if (preenchido(e.cnae) != 9)
-        return QStringLiteral("CNAE preenchido incorretamente");
-    return std::nullopt;
 }
 
 // The chooser; nothing when cancelled or when the store cannot be used (then the component
@@ -74,8 +52,10 @@ ResultadoCertificado pedidoChave(QWidget* janela, const PedidoCertificado& pedid
         return resultado;
     }
     const EmpresaDigitada& empresa = pedido.empresa;
-    if (const std::optional<QString> erro = erroCampos(empresa)) {
-        MessageBox::show(janela, *erro, tituloMG, QMessageBox::Critical);
+    const contribuinte::Campos campos{empresa.ie, empresa.razaoSocial, empresa.cnpj, empresa.cnae, {}, {}};
+    if (const QString erro = contribuinte::verificaCampos(campos, {.digitosIE = false, .chave = false});
+        !erro.isEmpty()) {
+        MessageBox::show(janela, erro, tituloMG, QMessageBox::Critical);
         return resultado;
     }
     resultado.certificado = escolhe(janela, textosChave);

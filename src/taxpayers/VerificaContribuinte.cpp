@@ -10,13 +10,13 @@ int tamanhoPreenchido(const QString& valor)
     return int(valor.size() - valor.count(u'_'));
 }
 
-QString verificaCampos(const Campos& c, bool digitosIE)
+QString verificaCampos(const Campos& c, Exige exige)
 {
     if (tamanhoPreenchido(c.ie) != tamanhoIE)
         return QStringLiteral("Inscrição Estadual preenchida incorretamente");
-    if (digitosIE && !ieValida(c.ie))
+    if (exige.digitosIE && !ieValida(c.ie))
         return mensagem::ieInvalida();
-    if (c.razaoSocial.isEmpty())
+    if (c.razaoSocial.trimmed().isEmpty())
         return QStringLiteral("Razão Social preenchida incorretamente");
     if (tamanhoPreenchido(c.cnpj) != tamanhoCnpj)
         return QStringLiteral("CNPJ preenchido incorretamente");
@@ -24,7 +24,7 @@ QString verificaCampos(const Campos& c, bool digitosIE)
         return QStringLiteral("CNPJ preenchido é inválido");
     if (tamanhoPreenchido(c.cnae) != tamanhoCnae)
         return QStringLiteral("CNAE preenchido incorretamente");
-    if (c.chave.isEmpty())
+    if (exige.chave && c.chave.isEmpty())
         return QStringLiteral("Chave não informada");
     return {};
 }

@@ -29,10 +29,18 @@ struct Campos
 // The length of a masked value once every "_" is removed.
 int tamanhoPreenchido(const QString& valor);
 
-// The message of the first of the field checks that fails (IE, razão social, CNPJ length, CNPJ
-// check digits, CNAE, key), or an empty text when all pass. With digitosIE the IE's check digits
-// are tested right after its length.
-QString verificaCampos(const Campos& campos, bool digitosIE = false);
+// Which of the checks run besides IE, razão social, CNPJ and CNAE: OK also wants the key; the update
+// window's OK also tests the IE's check digits, right after its length. The key request runs none.
+struct Exige
+{
+    bool digitosIE = false;
+    bool chave = true;
+};
+
+// The one routine of field checks of the registration windows and of the key request: the message
+// of the first check that fails (IE length, IE digits, razão social not only blanks, CNPJ length,
+// CNPJ check digits, CNAE, key), or an empty text when all pass.
+QString verificaCampos(const Campos& campos, Exige exige = {});
 
 // What leaving the CNPJ field writes into erroMsg: "CNPJ Inválido" or nothing.
 QString verificaSaidaCnpj(const QString& cnpj);

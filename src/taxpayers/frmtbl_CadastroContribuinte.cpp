@@ -1,5 +1,6 @@
 #include "frmtbl_CadastroContribuinte.h"
 
+#include "app/JanelaPrincipal.h"
 #include "platform/MessageBox.h"
 #include "storage/Database.h"
 
@@ -16,6 +17,7 @@ frmtbl_CadastroContribuinte* frmtbl_CadastroContribuinte::abrir(const Contribuin
     frmtbl_CadastroContribuinte* janela = instance();
     janela->preenche(registro);
     janela->setErroMsg({});
+    JanelaPrincipal::mantemAcima(janela);
     janela->show();
     janela->raise();
     janela->activateWindow();
@@ -33,8 +35,8 @@ void frmtbl_CadastroContribuinte::cmdOK_Click()
             return;
         }
         setErroMsg({});
-        // The flag is the stored one unless a key request changed it; it is written back as shown.
-        cadastro::updateContribuinte(c.ie, c.razaoSocial, c.cnae, c.ccm, optanteSimples());
+        // The key and the flag are the stored ones unless a key request brought the server's.
+        cadastro::updateContribuinte({c.ie, c.razaoSocial, c.cnpj, c.cnae, c.chave, c.ccm, optanteSimples()});
     } catch (const DatabaseError& erro) {
         MessageBox::show(this, RelatorioErroBanco(erro));
         return;

@@ -5,8 +5,9 @@
 
 namespace tervalia {
 
-// Updates a registered taxpayer's razão social, CNAE and municipal registration. The IE, CNPJ and
-// key are shown, and checked, but not changed here.
+// Updates a registered taxpayer's razão social, CNAE and municipal registration, and its key and
+// Simples Nacional flag when a key request brings them anew from the server (a company that
+// changed regime). The IE and CNPJ are shown, and checked, but not changed here.
 class frmtbl_CadastroContribuinte : public FormContribuinte, public SingleWindow<frmtbl_CadastroContribuinte>
 {
     Q_OBJECT

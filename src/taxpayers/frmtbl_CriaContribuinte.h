@@ -18,7 +18,6 @@ public:
 
 private:
     void cmdOK_Click() override;
-    void Command1_Click();
     void Command2_Click();
 };
 

@@ -665,18 +665,36 @@ void ContadorTest::cancelarChangesNothing()
 void ContadorTest::removerReopensEmpty_data()
 {
     QTest::addColumn<bool>("comContador");
-    QTest::newRow("stored accountant") << true;
-    QTest::newRow("nothing stored") << false;
+    QTest::addColumn<int>("resposta"); // to "Deseja realmente remover os dados do contador?"; 0: Enter
+    QTest::newRow("stored accountant") << true << int(QMessageBox::Yes);
+    QTest::newRow("nothing stored") << false << int(QMessageBox::Yes);
+    QTest::newRow("Não keeps it") << true << int(QMessageBox::No);
+    QTest::newRow("Enter answers Não") << true << 0;
 }
 
+// "Remover" asks first; only "Sim" removes.
 void ContadorTest::removerReopensEmpty()
 {
     QFETCH(bool, comContador);
+    QFETCH(int, resposta);
     if (comContador)
         cadastro::replaceContador(armazenado());
     QPointer<frmContador> antiga = abrir();
     const qsizetype antes = recebidos().size();
+    if (resposta)
+        MessageBox::queueAnswer(MessageBox::Button(resposta));
     QTest::mouseClick(child<QPushButton>(antiga, "Command2"), Qt::LeftButton);
+    const auto perguntas = test::takeMessages();
+    QCOMPARE(perguntas.size(), 1);
+    QCOMPARE(perguntas[0].text, QStringLiteral("Deseja realmente remover os dados do contador?"));
+    QCOMPARE(perguntas[0].title, tituloMg);
+    QCOMPARE(perguntas[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    if (resposta != QMessageBox::Yes) {
+        QCOMPARE(cadastro::readContador(), std::optional<ContadorRecord>(armazenado()));
+        QCOMPARE(frmContador::existing(), antiga.data());
+        QCOMPARE(campo(antiga, "txtRazaoSocial")->text(), armazenado().razaoNome);
+        return;
+    }
 
     QTRY_VERIFY(!antiga);
     QTRY_VERIFY(frmContador::existing());
@@ -708,9 +726,11 @@ void ContadorTest::removerFailure()
     cadastro::replaceContador(armazenado());
     frmContador* w = abrir();
     m_dir->removeFile(QStringLiteral("dipam.db"));
+    MessageBox::queueAnswer(QMessageBox::Yes);
     QTest::mouseClick(child<QPushButton>(w, "Command2"), Qt::LeftButton);
-    const auto shown = test::takeMessages();
-    QCOMPARE(shown.size(), 1);
+    auto shown = test::takeMessages();
+    QCOMPARE(shown.size(), 2);
+    shown.removeFirst(); // the question
     QCOMPARE(shown[0].text, QStringLiteral("Não foi possível excluir o contador. Tente novamente mais tarde."));
     QCOMPARE(shown[0].title, tituloMg);
     QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
@@ -724,7 +744,9 @@ void ContadorTest::removerThenReopenFailure()
 {
     cadastro::replaceContador(armazenado());
     QPointer<frmContador> antiga = abrir();
+    MessageBox::queueAnswer(QMessageBox::Yes);
     QTest::mouseClick(child<QPushButton>(antiga, "Command2"), Qt::LeftButton);
+    QCOMPARE(test::takeMessages().size(), 1); // the question
     QCOMPARE(linhasContador(), 0);
     m_dir->removeFile(QStringLiteral("dipam.db"));
 

@@ -224,10 +224,17 @@ void PrincipalHistoricoTest::populaTresLinhasEmOrdem()
                        "<transferencia><adicionado>20,00</adicionado><status>2</status><data>11/03/2025</data>"
                        "<referencia>02/2025</referencia></transferencia>"
                        "<transferencia><referencia>03/2025</referencia><protocolo>P3</protocolo></transferencia>"
+                       "<transferencia><referencia>PGDAS 2024/2025 - RETIFICADORA</referencia></transferencia>"
                        "</listaTransferencias>");
     QVERIFY(m_p->historico()->PopulaGridTransmissoes(documento));
-    QCOMPARE(linhasDoGrid(),
-             (QStringList{"01/2025|10/02/2025|P1|1|10,00", "02/2025|11/03/2025||2|20,00", "03/2025||P3||"}));
+    QCOMPARE(linhasDoGrid(), (QStringList{"01/2025|10/02/2025|P1|1|10,00", "02/2025|11/03/2025||2|20,00",
+                                          "03/2025||P3||", "PGDAS 2024/2025 - RETIFICADORA||||"}));
+    // Every reference whole on one line, and in the cell's tooltip.
+    QVERIFY(!grid()->wordWrap());
+    QVERIFY(grid()->columnWidth(PainelHistorico::ColReferencia) >=
+            static_cast<QAbstractItemView*>(grid())->sizeHintForColumn(PainelHistorico::ColReferencia));
+    QCOMPARE(grid()->item(3, PainelHistorico::ColReferencia)->toolTip(),
+             QStringLiteral("PGDAS 2024/2025 - RETIFICADORA"));
     QCOMPARE(grid()->item(0, PainelHistorico::ColValorAdicionado)->textAlignment(), int(Qt::AlignRight | Qt::AlignTop));
 
     // A new answer replaces the rows.
@@ -447,7 +454,8 @@ void PrincipalHistoricoTest::cliqueNasEntregas()
     QCOMPARE(raiz->child(0)->child(0)->text(0), QStringLiteral("Campo 12 vazio"));
     QCOMPARE(raiz->child(1)->text(0), QStringLiteral("DIPAM : OK"));
     QVERIFY(raiz->isExpanded());
-    QVERIFY(!arvore->isVisible());
+    QVERIFY(arvore->isVisible());
+    QVERIFY(child<QLabel>(m_p, "detApuracao")->isVisible());
 
     // A second load replaces the root.
     clicaLinha(1);
@@ -456,6 +464,12 @@ void PrincipalHistoricoTest::cliqueNasEntregas()
     clicaLinha(3); // a status the program does not act on
     QCOMPARE(m_servidor->requests().size(), 2);
     QVERIFY(test::takeMessages().isEmpty());
+
+    // A delivery whose details hold no message shows neither the label nor the tree.
+    m_servidor->setAnswer(respostaSoap(QStringLiteral("<mensagens></mensagens>"), QStringLiteral("Transferencia.ver")));
+    clicaLinha(1);
+    QVERIFY(!arvore->isVisible());
+    QVERIFY(!child<QLabel>(m_p, "detApuracao")->isVisible());
 
     clicaLinha(2); // empty status
     const auto mostradas = test::takeMessages();

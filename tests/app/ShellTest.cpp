@@ -3,10 +3,14 @@
 #include "app/Principal.h"
 #include "app/Startup.h"
 #include "platform/Browser.h"
+#include "platform/Janela.h"
 #include "storage/Cadastro.h"
 #include "support/GuiTest.h"
 #include "support/TestProgramDir.h"
+#include "taxpayers/frmtbl_CadastroContribuinte.h"
+#include "taxpayers/ImportarEmpresas.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
@@ -18,6 +22,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include <memory>
 
@@ -63,6 +68,8 @@ private slots:
     void novoWithBrokenDatabaseLeavesWindowUsable();
     void helpMessage();
     void sobreFromMenuSwitchesMainWindowOffUntilClosed();
+    void childWindows_data();
+    void childWindows();
 
 private:
     std::unique_ptr<test::TestProgramDir> m_dir;
@@ -288,6 +295,7 @@ void ShellTest::novoWithBrokenDatabaseLeavesWindowUsable()
     QVERIFY(p->isEnabled());
 }
 
+// Also run under an English system locale (test_shell_en_US).
 void ShellTest::qtTextsInPortuguese()
 {
     installPortugueseTranslations(*qApp);
@@ -296,6 +304,9 @@ void ShellTest::qtTextsInPortuguese()
     QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("Sim"));
     QCOMPARE(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("Não"));
     QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(u'&'), QStringLiteral("Cancelar"));
+    // The file dialog's list and the dates the program writes.
+    QCOMPARE(QAbstractFileIconProvider().type(QFileInfo(m_dir->path())), QStringLiteral("Pasta"));
+    QCOMPARE(QLocale().toString(QDate(2025, 3, 5), QLocale::ShortFormat), QStringLiteral("05/03/2025"));
 }
 
 void ShellTest::helpMessage()
@@ -325,6 +336,71 @@ void ShellTest::sobreFromMenuSwitchesMainWindowOffUntilClosed()
     QVERIFY(p->isEnabled());
     QVERIFY(p->isVisible());
     QCOMPARE(Principal::existing(), p);
+}
+
+void ShellTest::childWindows_data()
+{
+    QTest::addColumn<QString>("janela");
+    QTest::addColumn<QString>("menu"); // empty: opened by its own abrir()
+    QTest::addColumn<bool>("desligaPrincipal");
+    QTest::newRow("Sobre") << "frmSobre"
+                           << "mnSobre" << true;
+    QTest::newRow("Selecionar") << "frmtbl_SelecionaContribuinte"
+                                << "mnContribuinteSelecionar" << true;
+    QTest::newRow("Atualizar") << "frmtbl_atualizarContribuinte"
+                               << "mnAtualizar" << false;
+    QTest::newRow("Excluir") << "frmtbl_exclusaoContribuinte"
+                             << "mnExcluir" << false;
+    QTest::newRow("Contador") << "frmContador"
+                              << "mnContador" << false;
+    QTest::newRow("Novo") << "frmtbl_CriaContribuinte"
+                          << "mnContribuinteNovo" << true;
+    QTest::newRow("Atualização") << "frmtbl_CadastroContribuinte"
+                                 << "" << false;
+    QTest::newRow("Importação") << "ImportarEmpresas"
+                                << "" << false;
+}
+
+// Every window opened over the main window stays above it, opens wide enough for its caption and
+// controls, and closes with Escape. A switched-off main window looks so.
+void ShellTest::childWindows()
+{
+    QFETCH(QString, janela);
+    QFETCH(QString, menu);
+    QFETCH(bool, desligaPrincipal);
+    ContadorRecord contador;
+    contador.cpfCnpj = QStringLiteral("111.444.777-35");
+    cadastro::replaceContador(contador);
+    Principal* p = openPrincipal();
+    QVERIFY(QTest::qWaitForWindowActive(p));
+    if (menu.isEmpty() && janela == u"ImportarEmpresas")
+        ImportarEmpresas::abrir();
+    else if (menu.isEmpty())
+        frmtbl_CadastroContribuinte::abrir({QStringLiteral("7001234500028"),
+                                            QStringLiteral("Mercearia"),
+                                            QStringLiteral("18.473.625/0001-36"),
+                                            QStringLiteral("4711-3/02"),
+                                            QStringLiteral("K7M2Q9TX"),
+                                            {},
+                                            false});
+    else
+        action(p, qPrintable(menu))->trigger();
+    QWidget* w = test::topLevel(qPrintable(janela));
+    QVERIFY(w);
+    QVERIFY(w->windowHandle());
+    QCOMPARE(w->windowHandle()->transientParent(), p->windowHandle());
+    QVERIFY2(w->width() >= janela::larguraDoTitulo(w), qPrintable(QString::number(w->width())));
+    QVERIFY(w->width() >= w->minimumSizeHint().width());
+    QCOMPARE(p->isEnabled(), !desligaPrincipal);
+    QCOMPARE(child<QWidget>(p, "veuDesligada")->isVisible(), desligaPrincipal);
+
+    // A transient window counts as active while its main window is: wait for it to be the one.
+    w->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), w);
+    QTest::keyClick(w, Qt::Key_Escape);
+    QTRY_VERIFY(!test::topLevel(qPrintable(janela)));
+    QTRY_VERIFY(p->isEnabled());
+    QVERIFY(!child<QWidget>(p, "veuDesligada")->isVisible());
 }
 
 QTEST_MAIN(ShellTest)

@@ -303,15 +303,18 @@ void FrmUploadTest::progressoNaJanela()
     QList<int> esperados;
     for (int v = 4; v <= 100; v += 4)
         esperados << v;
-    for (int v = 1; v < 100; v += 4)
-        esperados << v;
-    esperados << 100;
+    for (int passo = 2; passo <= 3; ++passo) {
+        for (int v = 1; v < 100; v += 4)
+            esperados << v;
+        esperados << 100;
+    }
     QCOMPARE(valores, esperados);
     // The bar advances once a table is done: 100 after the 25th, and stays there for the 26th.
     QCOMPARE(passos.at(24), QStringLiteral("Passo 1: Preparando UF"));
     QCOMPARE(passos.at(25), QStringLiteral("Passo 2: Carregando CNAEF"));
-    QCOMPARE(passos.last(), QStringLiteral("Passo 2: Carregando UF"));
-    QCOMPARE(child<QLabel>(janela, "ocorrencia")->text(), QStringLiteral("Passo 2: Carregando VAF"));
+    QCOMPARE(passos.at(51), QStringLiteral("Passo 3: Gravando CNAEF"));
+    QCOMPARE(passos.last(), QStringLiteral("Passo 3: Gravando UF"));
+    QCOMPARE(child<QLabel>(janela, "ocorrencia")->text(), QStringLiteral("Passo 3: Gravando VAF"));
     QCOMPARE(ativos, 0);
     QCOMPARE(textos(test::takeMessages()), QStringList{fecheVaf});
     capturaJanela(janela, true, "depois");

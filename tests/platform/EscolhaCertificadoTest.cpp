@@ -66,6 +66,7 @@ private slots:
     void rowsShowValidity();
     void filter_data();
     void filter();
+    void enterOnExpired();
     void importButton();
     void importRefused();
     void importCancelled();
@@ -130,25 +131,53 @@ void EscolhaCertificadoTest::filter_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("rows");
-    QTest::newRow("nothing") << QString() << 3;
-    QTest::newRow("without accents or case") << QStringLiteral("jose da conceicao") << 1;
-    QTest::newRow("document with punctuation") << QStringLiteral("11.444.777") << 1;
-    QTest::newRow("issuer") << QStringLiteral("AC TESTE") << 3;
-    QTest::newRow("no match") << QStringLiteral("zzz") << 0;
+    QTest::addColumn<QString>("selected"); // the holder chosen for the user; empty: none
+    const QString valido = QStringLiteral("JOSÉ DA CONCEIÇÃO:12345678909");
+    const QString aVencer = QStringLiteral("EMPRESA A VENCER LTDA:60470198000107");
+    QTest::newRow("nothing") << QString() << 3 << aVencer;
+    QTest::newRow("without accents or case") << QStringLiteral("jose da conceicao") << 1 << valido;
+    QTest::newRow("expired only") << QStringLiteral("11.444.777") << 1 << QString();
+    QTest::newRow("an expired one among others") << QStringLiteral("LTDA") << 2 << aVencer;
+    QTest::newRow("issuer") << QStringLiteral("AC TESTE") << 3 << aVencer;
+    QTest::newRow("no match") << QStringLiteral("zzz") << 0 << QString();
 }
 
+// A row the filter leaves is chosen for the user, so OK chooses what the user sees; never an
+// expired one.
 void EscolhaCertificadoTest::filter()
 {
     QFETCH(QString, typed);
     QFETCH(int, rows);
+    QFETCH(QString, selected);
     EscolhaCertificado dialogo(nullptr, textos, lista());
     QTest::keyClicks(child<QLineEdit>(&dialogo, "txtFiltro"), typed);
     auto* grid = child<QTableWidget>(&dialogo, "GridCertificados");
     QCOMPARE(visiveis(grid), rows);
     QCOMPARE(dialogo.oferecido().linhas.size(), rows);
-    // A visible row is always selected, so OK chooses what the user sees.
-    QCOMPARE(child<QPushButton>(&dialogo, "cmdOK")->isEnabled(), rows > 0);
-    QCOMPARE(dialogo.selecionado().has_value(), rows > 0);
+    QCOMPARE(child<QPushButton>(&dialogo, "cmdOK")->isEnabled(), !selected.isEmpty());
+    QCOMPARE(dialogo.selecionado() ? dialogo.selecionado()->holder : QString(), selected);
+}
+
+// Enter on an expired certificate says so in the chooser, which stays open for another choice.
+void EscolhaCertificadoTest::enterOnExpired()
+{
+    EscolhaCertificado dialogo(nullptr, textos, lista());
+    dialogo.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialogo));
+    auto* grid = child<QTableWidget>(&dialogo, "GridCertificados");
+    QVERIFY(dialogo.selecionaTitular(QStringLiteral("EMPRESA VENCIDA LTDA:11444777000161")));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Return);
+    const auto shown = test::takeMessages();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown[0].text.contains(QStringLiteral("EMPRESA VENCIDA LTDA:11444777000161 expirou em")));
+    QVERIFY(dialogo.isVisible());
+    QCOMPARE(dialogo.result(), int(QDialog::Rejected));
+
+    QVERIFY(dialogo.selecionaTitular(QStringLiteral("JOSÉ DA CONCEIÇÃO:12345678909")));
+    QTest::keyClick(grid, Qt::Key_Return);
+    QVERIFY(test::takeMessages().isEmpty());
+    QCOMPARE(dialogo.result(), int(QDialog::Accepted));
 }
 
 void EscolhaCertificadoTest::importButton()

@@ -1,9 +1,9 @@
 #include "server/RequestHandler.h"
 #include "server/Respostas.h"
 #include "server/Seed.h"
-#include "support/VafAccess.h"
 #include "server/SoapMessage.h"
 #include "server/Store.h"
+#include "support/VafAccess.h"
 
 #include <memory>
 #include <QTemporaryDir>
@@ -531,14 +531,14 @@ void AnswersTest::vafUploadBecomesDelivery_data()
     QTest::addColumn<QStringList>("mensagens");
 
     const QString naoVaf = QStringLiteral("- O arquivo enviado não é um banco de dados do VAF-MG.");
-    const QByteArray vaf = test::vafAccess({{"7001234500028", {101, 102}}, {"7009999900011", {103}}});
+    const QByteArray vaf = tervalia::test::vafAccess({{"7001234500028", {101, 102}}, {"7009999900011", {103}}});
     QVERIFY(!vaf.isEmpty());
     QTest::newRow("Access database holding the documents") << vaf << QByteArray("101,102") << 1 << QStringList();
     QTest::newRow("a document of another company")
         << vaf << QByteArray("101,103") << 2
         << QStringList{"- A GIA 103 não consta do banco de dados enviado para a inscrição estadual 7001234500028."};
     QTest::newRow("Access database without the company")
-        << test::vafAccess({{"7009999900011", {101}}}) << QByteArray("101") << 2
+        << tervalia::test::vafAccess({{"7009999900011", {101}}}) << QByteArray("101") << 2
         << QStringList{"- O banco de dados enviado não contém a inscrição estadual 7001234500028."};
     QTest::newRow("an Access signature only") << accessFile << QByteArray("101") << 2 << QStringList{naoVaf};
     QTest::newRow("SQLite database") << sqliteFile << QByteArray("101") << 2 << QStringList{naoVaf};

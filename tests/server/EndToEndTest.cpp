@@ -296,11 +296,11 @@ void EndToEndTest::vafUploadShowsInHistory_data()
     QTest::addColumn<QString>("detail"); // empty: no message
 
     // The three-byte example file: a 190-byte body, not an Access database.
-    QTest::newRow("not a database") << QByteArray("abc") << "2" << "não é um banco de dados do VAF-MG";
-    QTest::newRow("Access file of another company")
-        << test::vafAccess({{"7009999900011", {101, 102}}}) << "2" << "não contém a inscrição estadual";
-    QTest::newRow("Access file with the documents")
-        << test::vafAccess({{mercearia, {101, 102}}}) << "1" << QString();
+    QTest::newRow("not a database") << QByteArray("abc") << "2"
+                                    << "não é um banco de dados do VAF-MG";
+    QTest::newRow("Access file of another company") << test::vafAccess({{"7009999900011", {101, 102}}}) << "2"
+                                                    << "não contém a inscrição estadual";
+    QTest::newRow("Access file with the documents") << test::vafAccess({{mercearia, {101, 102}}}) << "1" << QString();
 }
 
 void EndToEndTest::vafUploadShowsInHistory()

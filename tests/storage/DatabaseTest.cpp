@@ -211,11 +211,17 @@ void DatabaseTest::apostrophesAreStoredOnce()
 
     cadastro::insertContribuinte(contribuinte(QStringLiteral("0620000000000"), QStringLiteral("Pão d'Ouro")));
     QCOMPARE(cadastro::findContribuinte(QStringLiteral("0620000000000"))->razaoSocial, QStringLiteral("Pão d'Ouro"));
-    cadastro::updateContribuinte(QStringLiteral("0620000000000"), QStringLiteral("Casa d'Água"),
-                                 QStringLiteral("4711-3/02"), QStringLiteral("x' OR '1'='1"), false);
+    cadastro::updateContribuinte({QStringLiteral("0620000000000"),
+                                  QStringLiteral("Casa d'Água"),
+                                  {},
+                                  QStringLiteral("4711-3/02"),
+                                  QStringLiteral("K'1"),
+                                  QStringLiteral("x' OR '1'='1"),
+                                  false});
     const auto updated = cadastro::findContribuinte(QStringLiteral("0620000000000")).value();
     QCOMPARE(updated.razaoSocial, QStringLiteral("Casa d'Água"));
     QCOMPARE(updated.ccm, QStringLiteral("x' OR '1'='1"));
+    QCOMPARE(updated.chave, QStringLiteral("K'1"));
 
     // A quote in a key value selects nothing instead of breaking or widening the statement.
     QCOMPARE(cadastro::countContribuintes(QStringLiteral("' OR '1'='1")), 0);
@@ -243,7 +249,8 @@ void DatabaseTest::contribuinteLifecycle()
     QCOMPARE(cadastro::listContribuintes(), (QList<ContribuinteRecord>{b}));
 }
 
-// The Simples Nacional flag is stored as given, by the insert and by the update.
+// The Simples Nacional flag is stored as given, by the insert and by the update (with the key a new
+// request brought).
 void DatabaseTest::simplesFlagIsStored()
 {
     test::TestProgramDir dir;
@@ -251,18 +258,29 @@ void DatabaseTest::simplesFlagIsStored()
     c.optanteSimples = true;
     cadastro::insertContribuinte(c);
     QCOMPARE(cadastro::findContribuinte(c.ie)->optanteSimples, true);
-    cadastro::updateContribuinte(c.ie, c.razaoSocial, c.cnae, c.ccm, false);
+    c.optanteSimples = false;
+    cadastro::updateContribuinte(c);
     QCOMPARE(cadastro::findContribuinte(c.ie)->optanteSimples, false);
-    cadastro::updateContribuinte(c.ie, c.razaoSocial, c.cnae, c.ccm, true);
-    QCOMPARE(cadastro::findContribuinte(c.ie)->optanteSimples, true);
+    c.optanteSimples = true;
+    c.chave = QStringLiteral("NOVA1234");
+    cadastro::updateContribuinte(c);
+    QCOMPARE(cadastro::findContribuinte(c.ie).value(), c);
 }
 
 void DatabaseTest::importLeavesDefaults()
 {
     test::TestProgramDir dir;
-    cadastro::importContribuinte(QStringLiteral("062.000.000/0003"), QStringLiteral("Gama "),
-                                 QStringLiteral("11222333000181"), QStringLiteral("4711302"), QString(), false);
+    cadastro::importContribuinte(QStringLiteral("062.000.000/0003"), QStringLiteral("Gama "), QString(), QString(),
+                                 QString(), false);
     const auto row = cadastro::findContribuinte(QStringLiteral("062.000.000/0003")).value();
+    {
+        // A file's empty CNPJ or CNAE is stored as empty text, as the statement of the import has it.
+        Connection db;
+        QSqlQuery nulos = db.exec(QStringLiteral("select count(0) from tblContribuinte where Cnpj is null or "
+                                                 "Cnae is null or Chave is null"));
+        QVERIFY(nulos.next());
+        QCOMPARE(nulos.value(0).toInt(), 0);
+    }
     QCOMPARE(row.razaoSocial, QStringLiteral("Gama "));
     QCOMPARE(row.optanteSimples, false);
     QVERIFY(row.ccm.isEmpty());

@@ -65,6 +65,8 @@ private slots:
     void creationChecks();
     void creationStoresApostropheOnce();
     void cnpjThenIeClearsErroMsg();
+    void enterRunsTheFieldCheck_data();
+    void enterRunsTheFieldCheck();
     void secondCreationWithSameIe();
     void otherWindowDoesNotLeaveIeField();
     void brokenDatabaseKeepsWindowAndValues();
@@ -117,8 +119,9 @@ void ContribuinteTest::layout()
     QCOMPARE(child<QPushButton>(w, "Command2")->text(), QStringLiteral("Importação de Empresas"));
     QVERIFY(child<QLabel>(w, "lblDicaCertificado")->isVisible());
     QCOMPARE(child<QLabel>(w, "lblRegime")->text(), QStringLiteral("Regime: Débito e Crédito"));
-    // Display only: a click does not change it.
+    // Display only, and shown so: a click does not change it.
     auto* flag = child<QCheckBox>(w, "flag_optantesimples");
+    QVERIFY(!flag->isEnabled());
     QTest::mouseClick(flag, Qt::LeftButton);
     QVERIFY(!flag->isChecked());
     // Typing more than 13 digits keeps 13.
@@ -144,6 +147,9 @@ void ContribuinteTest::creationChecks_data()
     QTest::newRow("no razão social") << "txtRazaoSocial"
                                      << ""
                                      << "Razão Social preenchida incorretamente";
+    QTest::newRow("razão social of blanks") << "txtRazaoSocial"
+                                            << "   "
+                                            << "Razão Social preenchida incorretamente";
     QTest::newRow("short CNPJ") << "txtCNPJ"
                                 << "1847362500013"
                                 << "CNPJ preenchido incorretamente";
@@ -210,6 +216,47 @@ void ContribuinteTest::cnpjThenIeClearsErroMsg()
     const auto shown = test::takeMessages();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].text, QStringLiteral("CNPJ preenchido é inválido"));
+}
+
+void ContribuinteTest::enterRunsTheFieldCheck_data()
+{
+    QTest::addColumn<QString>("campo");
+    QTest::addColumn<QString>("errado");
+    QTest::addColumn<QString>("mensagem");
+    QTest::newRow("CNPJ") << "txtCNPJ"
+                          << "18473625000137"
+                          << "CNPJ Inválido";
+    QTest::newRow("IE") << "txtIE"
+                        << "7019876540034"
+                        << "Contribuinte já cadastrado.";
+}
+
+// The field left with an error, mended, then Enter in it: its check runs again before OK, so the
+// stale error does not block the mended data.
+void ContribuinteTest::enterRunsTheFieldCheck()
+{
+    QFETCH(QString, campo);
+    QFETCH(QString, errado);
+    QFETCH(QString, mensagem);
+    ContribuinteRecord outra = test::registro({});
+    outra.ie = QStringLiteral("7019876540034");
+    cadastro::insertContribuinte(outra);
+    frmtbl_CriaContribuinte* w = abreCriacao();
+    const test::EmpresaTeste e;
+    test::preencheEmpresa(w, e);
+    digita(w, "Chave", e.chave);
+    digita(w, qPrintable(campo), errado);
+    saiDoCampo(w, qPrintable(campo), "txtInscMunicipal");
+    QCOMPARE(erroMsg(w), mensagem);
+    QLineEdit* editado = test::campo(w, qPrintable(campo));
+    editado->setFocus();
+    QTRY_VERIFY(editado->hasFocus());
+    digita(w, qPrintable(campo), campo == u"txtIE" ? e.ie : e.cnpj);
+    QTest::keyClick(editado, Qt::Key_Return);
+    const auto shown = test::takeMessages();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, QStringLiteral("O contribuinte foi criado!"));
+    QCOMPARE(linhas(), 2);
 }
 
 void ContribuinteTest::secondCreationWithSameIe()
@@ -322,20 +369,24 @@ void ContribuinteTest::closingSwitchesMainWindowOn()
     QCOMPARE(linhas(), como == 2 ? 1 : 0);
 }
 
-// The update writes neither IE, CNPJ nor key: they are shown read-only, and the creation-only
-// controls are not there.
+// The update writes neither IE nor CNPJ, and the key only as the server gives it: they are shown
+// read-only, and look so; the import is the creation window's only. The key request is offered.
 void ContribuinteTest::updateShowsFixedFieldsReadOnly()
 {
     const ContribuinteRecord r = test::registro({});
     cadastro::insertContribuinte(r);
     frmtbl_CadastroContribuinte* w = frmtbl_CadastroContribuinte::abrir(r);
     QCOMPARE(w->windowTitle(), QStringLiteral("Atualização de Contribuinte - Prefeitura Municipal de Ostare"));
+    const auto pareceFixo = [](QLineEdit* e) {
+        return e->palette().color(QPalette::Base) == e->palette().color(QPalette::Window);
+    };
     for (const char* fixo : {"txtIE", "txtCNPJ", "Chave"})
-        QVERIFY2(campo(w, fixo)->isReadOnly(), fixo);
+        QVERIFY2(campo(w, fixo)->isReadOnly() && pareceFixo(campo(w, fixo)), fixo);
     for (const char* editavel : {"txtRazaoSocial", "txtCNAE", "txtInscMunicipal"})
-        QVERIFY2(!campo(w, editavel)->isReadOnly(), editavel);
-    for (const char* soCriacao : {"Command1", "Command2", "lblDicaCertificado"})
-        QVERIFY2(!child<QWidget>(w, soCriacao)->isVisible(), soCriacao);
+        QVERIFY2(!campo(w, editavel)->isReadOnly() && !pareceFixo(campo(w, editavel)), editavel);
+    QVERIFY(!child<QWidget>(w, "Command2")->isVisible());
+    for (const char* pedido : {"Command1", "lblDicaCertificado"})
+        QVERIFY2(child<QWidget>(w, pedido)->isVisible(), pedido);
 
     // Its own IE is the row's key: leaving the field does not report it as already registered.
     saiDoCampo(w, "txtIE", "txtRazaoSocial");
@@ -368,6 +419,8 @@ void ContribuinteTest::updateKeepsStoredFlag()
     cadastro::insertContribuinte(r);
     frmtbl_CadastroContribuinte* w = frmtbl_CadastroContribuinte::abrir(r);
     QCOMPARE(child<QCheckBox>(w, "flag_optantesimples")->isChecked(), optante);
+    QCOMPARE(child<QLabel>(w, "lblRegime")->text(),
+             optante ? QStringLiteral("Regime: Simples Nacional") : QStringLiteral("Regime: Débito e Crédito"));
     clica(w, "cmdOK");
     QCOMPARE(test::takeMessages().size(), 1);
     QCOMPARE(cadastro::findContribuinte(r.ie)->optanteSimples, optante);

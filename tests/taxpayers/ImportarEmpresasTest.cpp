@@ -2,6 +2,7 @@
 // against scripted answers.
 
 #include "taxpayers/ImportarEmpresas.h"
+#include "app/Principal.h"
 #include "net/HttpDouble.h"
 #include "platform/CertStore.h"
 #include "platform/EscolhaCertificado.h"
@@ -210,6 +211,19 @@ void ImportarEmpresasTest::windowAndFileChoice()
     QCOMPARE(dialogos[0].caption, QStringLiteral("Escolha o arquivo"));
     QCOMPARE(dialogos[0].filter, QStringLiteral("Arquivos exportados do NovaGIA (*.mdb)"));
     QCOMPARE(dialogos[0].defaultSuffix, QStringLiteral("mdb"));
+
+    // The window says what it expects, and closes with its own button, giving the main window back.
+    const QString orientacao = child<QLabel>(janela, "lblOrientacao")->text();
+    QVERIFY(child<QLabel>(janela, "lblOrientacao")->isVisible());
+    QVERIFY(orientacao.contains(QStringLiteral("NovaGIA")) && orientacao.contains(QStringLiteral(".mdb")));
+    Principal* principal = Principal::instance();
+    principal->show();
+    principal->setInputEnabled(false);
+    auto* fechar = child<QPushButton>(janela, "cmdFechar");
+    QCOMPARE(fechar->text(), QStringLiteral("&Fechar"));
+    QTest::mouseClick(fechar, Qt::LeftButton);
+    QTRY_VERIFY(!ImportarEmpresas::existing());
+    QTRY_VERIFY(principal->isEnabled());
 }
 
 void ImportarEmpresasTest::preview_data()
@@ -223,7 +237,7 @@ void ImportarEmpresasTest::preview_data()
     QTest::newRow("wrong CNPJ and blank name")
         << fixture("novagia-erros.mdb") << 4 << QList<int>{2, 3} << QString() << QString();
     QTest::newRow("empty") << fixture("novagia-vazio.mdb") << 0 << QList<int>()
-                           << QStringLiteral("Erro: Arquivo está vazio") << MessageBox::defaultTitle();
+                           << QStringLiteral("Erro: Arquivo está vazio") << QString();
     const QString invalido =
         QStringLiteral("Erro: Arquivo inválido, você deve selecionar um arquivo conforme o manual indicar");
     QTest::newRow("no such table") << fixture("nwind.mdb") << 0 << QList<int>() << invalido << tituloMG;

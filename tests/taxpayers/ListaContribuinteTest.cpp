@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -102,14 +103,22 @@ private slots:
     void updateOpensFilledWindow();
     void deletionAsksFirst();
     void brokenDatabaseOpensNoList();
+    void updateOfCompanyDeletedMeanwhile();
+
+    void deliveryMessagesAndSelectionChange();
+    void deletingTheSelectedCompanyClearsIt();
+    void regimeChangeFromTheServer();
 
     void wholeRoad();
 
 private:
     Principal* abrePrincipal();
     QWidget* abreLista(Lista lista);
-    // The key step of the road: the company's e-CNPJ from a test store, chosen in the chooser.
-    void obtemChave(QWidget* criacao, const QString& chave);
+    // The key step: the company's e-CNPJ from a test store, chosen in the chooser.
+    void obtemChave(QWidget* janela, const QString& chave, const QString& cnpj = test::EmpresaTeste().cnpj,
+                    bool simples = false);
+    // Picks the row of the list that the menu opens, and presses OK.
+    void escolheNaLista(Lista lista, int linha);
 
     std::unique_ptr<test::StandInServer> m_servidor;
     std::unique_ptr<test::TestProgramDir> m_dir;
@@ -150,10 +159,10 @@ QWidget* ListaContribuinteTest::abreLista(Lista lista)
     return w;
 }
 
-void ListaContribuinteTest::obtemChave(QWidget* criacao, const QString& chave)
+void ListaContribuinteTest::obtemChave(QWidget* criacao, const QString& chave, const QString& cnpj, bool simples)
 {
     test::TestCertificates certificados;
-    test::CertProfile eCnpj(QStringLiteral("MERCEARIA BOA VISTA LTDA"), test::EmpresaTeste().cnpj);
+    test::CertProfile eCnpj(QStringLiteral("EMPRESA DA CHAVE LTDA"), cnpj);
     eCnpj.validFrom = QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC); // before the server's clock
     QTemporaryDir home;
     const QStringList titulares = certificados.installStore(home.path(), {eCnpj});
@@ -169,7 +178,17 @@ void ListaContribuinteTest::obtemChave(QWidget* criacao, const QString& chave)
     QCOMPARE(oferecidos[0].texto, QStringLiteral("Escolha o certificado e-CNPJ da empresa para receber a chave"));
     QVERIFY(test::takeMessages().isEmpty());
     QCOMPARE(campo(criacao, "Chave")->text(), chave);
-    QVERIFY(!child<QCheckBox>(criacao, "flag_optantesimples")->isChecked());
+    QCOMPARE(child<QCheckBox>(criacao, "flag_optantesimples")->isChecked(), simples);
+    QCOMPARE(child<QLabel>(criacao, "lblRegime")->text(),
+             simples ? QStringLiteral("Regime: Simples Nacional") : QStringLiteral("Regime: Débito e Crédito"));
+}
+
+void ListaContribuinteTest::escolheNaLista(Lista lista, int linha)
+{
+    QWidget* w = abreLista(lista);
+    QVERIFY(w);
+    clicaLinha(w, linha);
+    QTest::mouseClick(child<QPushButton>(w, "cmdOK"), Qt::LeftButton);
 }
 
 void ListaContribuinteTest::listsFromTheMenus_data()
@@ -260,11 +279,18 @@ void ListaContribuinteTest::gridColumnsAndCompanyWithoutKey()
     QWidget* w = abreLista(Selecao);
     QTableWidget* g = grid(w);
     const QStringList cabecalhos{QStringLiteral("IE"), QStringLiteral("RAZÃO SOCIAL"), QStringLiteral("CNPJ"),
-                                 QStringLiteral("CNAE"), QString()};
+                                 QStringLiteral("CNAE"), QStringLiteral("Chave")};
     for (int c = 0; c < cabecalhos.size(); ++c)
         QCOMPARE(g->horizontalHeaderItem(c)->text(), cabecalhos[c]);
     const int dpi = g->logicalDpiX();
     QCOMPARE(g->columnWidth(ListaContribuintes::ColRazaoSocial), (4400 * dpi + 720) / 1440);
+    // IE, CNPJ, CNAE and the key show whole, and every column fits in the window.
+    for (int c : {ListaContribuintes::ColIE, ListaContribuintes::ColCnpj, ListaContribuintes::ColCnae,
+                  ListaContribuintes::ColChave})
+        QVERIFY2(g->columnWidth(c) >= static_cast<QAbstractItemView*>(g)->sizeHintForColumn(c),
+                 qPrintable(cabecalhos[c]));
+    QVERIFY(!g->wordWrap());
+    QTRY_VERIFY(g->horizontalHeader()->length() <= g->viewport()->width());
     QCOMPARE(g->rowCount(), 2);
     QCOMPARE(g->item(0, ListaContribuintes::ColChave)->text(), QStringLiteral("K7M2Q9TX"));
     QCOMPARE(g->item(0, ListaContribuintes::ColChave)->textAlignment(), int(Qt::AlignHCenter | Qt::AlignTop));
@@ -397,6 +423,169 @@ void ListaContribuinteTest::brokenDatabaseOpensNoList()
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown[0].text.startsWith(QStringLiteral("\r\nVB Error # ")), qPrintable(shown[0].text));
     QVERIFY(p->isEnabled());
+}
+
+// Another window deleted the company after the list was read: the update window does not open
+// empty; the list says so and reads the register again.
+void ListaContribuinteTest::updateOfCompanyDeletedMeanwhile()
+{
+    cadastro::insertContribuinte(test::registro({}));
+    cadastro::insertContribuinte(semChave());
+    QWidget* w = abreLista(Atualizacao);
+    cadastro::deleteContribuinte(test::EmpresaTeste().ie);
+    clicaLinha(w, 0);
+    QTest::mouseClick(child<QPushButton>(w, "cmdOK"), Qt::LeftButton);
+    const auto shown = test::takeMessages();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, QStringLiteral("Contribuinte não cadastrado."));
+    QVERIFY(!frmtbl_CadastroContribuinte::existing());
+    QVERIFY(w->isVisible());
+    QCOMPARE(grid(w)->rowCount(), 1);
+    QCOMPARE(grid(w)->item(0, ListaContribuintes::ColIE)->text(), semChave().ie);
+}
+
+// The server's messages about a delivery show under the history, each readable on its line; and
+// selecting another company leaves nothing of the one before.
+void ListaContribuinteTest::deliveryMessagesAndSelectionChange()
+{
+    cadastro::insertContribuinte(test::registro({}));
+    ContribuinteRecord serralheria = semChave();
+    serralheria.chave = QStringLiteral("P4W8N3HC");
+    cadastro::insertContribuinte(serralheria);
+    Principal* p = abrePrincipal();
+    escolheNaLista(Selecao, 0);
+    QTRY_VERIFY(!frmtbl_SelecionaContribuinte::existing());
+    QTRY_VERIFY(p->isEnabled());
+    auto* historico = child<QTableWidget>(p, "GridTransmissoes");
+    QCOMPARE(historico->rowCount(), 2);
+    auto clicaEntrega = [historico](int linha) {
+        const QRect r = historico->visualRect(historico->model()->index(linha, PainelHistorico::ColReferencia));
+        QTest::mouseClick(historico->viewport(), Qt::LeftButton, {}, r.center());
+    };
+    auto* rotulo = child<QLabel>(p, "detApuracao");
+    auto* arvore = child<QTreeWidget>(p, "tvwPessoa");
+    auto* labelOK = child<QLabel>(p, "labelOK");
+
+    clicaEntrega(1); // status 2: the server has two messages
+    QVERIFY(test::takeMessages().isEmpty());
+    QVERIFY(rotulo->isVisible());
+    QCOMPARE(rotulo->text(), QStringLiteral("Detalhes da apuração"));
+    QVERIFY(arvore->isVisible());
+    QTreeWidgetItem* raiz = arvore->topLevelItem(0);
+    QCOMPARE(raiz->childCount(), 2);
+    QVERIFY(raiz->isExpanded());
+    for (int i = 0; i < raiz->childCount(); ++i) {
+        QTreeWidgetItem* mensagem = raiz->child(i);
+        QVERIFY(!arvore->visualItemRect(mensagem).isEmpty());
+        QCOMPARE(mensagem->toolTip(0), mensagem->text(0));
+    }
+    QVERIFY(raiz->child(0)->text(0).endsWith(QStringLiteral("o total de entradas difere do informado na DAPI do "
+                                                            "mesmo período.")));
+    QVERIFY(arvore->columnWidth(0) >= static_cast<QAbstractItemView*>(arvore)->sizeHintForColumn(0));
+
+    clicaEntrega(0); // status 1
+    QVERIFY(labelOK->isVisible());
+    QVERIFY(!rotulo->isVisible());
+    QVERIFY(!arvore->isVisible());
+
+    // Another company: the verification line and the file path of the first one go.
+    p->setPathMDB(QStringLiteral("/home/contador/VAF.GDB"));
+    escolheNaLista(Selecao, 1);
+    QTRY_COMPARE(p->ieSelecionada(), serralheria.ie);
+    QTRY_VERIFY(!frmtbl_SelecionaContribuinte::existing());
+    QVERIFY(!labelOK->isVisible());
+    QVERIFY(p->pathMDB().isEmpty());
+    QCOMPARE(historico->rowCount(), 1);
+    QVERIFY(child<QLabel>(p, "lblAtualizado")->isVisible());
+
+    // With the server down, nothing of the company before stays: no history, no version state.
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), portaMorta());
+    escolheNaLista(Selecao, 0);
+    QTRY_COMPARE(p->ieSelecionada(), test::EmpresaTeste().ie);
+    QCOMPARE(test::takeMessages().size(), 1);
+    QCOMPARE(historico->rowCount(), 0);
+    QVERIFY(!child<QLabel>(p, "lblAtualizado")->isVisible());
+    QVERIFY(!child<QLabel>(p, "lblnovaatualizacao")->isVisible());
+}
+
+// The selected company deleted: the main window is as before any selection, and offers no
+// delivery for it. Deleting another company leaves the selection alone.
+void ListaContribuinteTest::deletingTheSelectedCompanyClearsIt()
+{
+    cadastro::insertContribuinte(test::registro({}));
+    cadastro::insertContribuinte(semChave());
+    Principal* p = abrePrincipal();
+    escolheNaLista(Selecao, 0);
+    QTRY_COMPARE(p->ieSelecionada(), test::EmpresaTeste().ie);
+    QVERIFY(child<QPushButton>(p, "Command1")->isVisible());
+    QTRY_VERIFY(!frmtbl_SelecionaContribuinte::existing());
+
+    MessageBox::queueAnswer(QMessageBox::Yes);
+    escolheNaLista(Exclusao, 1);
+    QCOMPARE(test::takeMessages().size(), 2);
+    QCOMPARE(p->ieSelecionada(), test::EmpresaTeste().ie);
+    QTRY_VERIFY(!frmtbl_exclusaoContribuinte::existing());
+
+    MessageBox::queueAnswer(QMessageBox::Yes);
+    escolheNaLista(Exclusao, 0);
+    QCOMPARE(test::takeMessages().size(), 2);
+    QTRY_VERIFY(!test::topLevel(nomeDe(Exclusao)));
+    for (const char* rotulo : {"IESel", "RSSel", "lblChave"})
+        QVERIFY2(child<QLabel>(p, rotulo)->text().isEmpty(), rotulo);
+    QVERIFY(!child<QWidget>(p, "frmImportacao")->isVisible());
+    QVERIFY(!child<QPushButton>(p, "Command1")->isVisible());
+    QTest::keyClick(p, Qt::Key_T, Qt::AltModifier);
+    QVERIFY(test::takeMessages().isEmpty());
+}
+
+// A company that entered the Simples Nacional: the creation window drops a flag once the company
+// typed changes, and the update window takes key and flag anew from the server and stores both.
+void ListaContribuinteTest::regimeChangeFromTheServer()
+{
+    ContadorRecord contador;
+    contador.cpfCnpj = QStringLiteral("111.444.777-35");
+    cadastro::replaceContador(contador);
+    test::EmpresaTeste restaurante;
+    restaurante.ie = QStringLiteral("7025551230008");
+    restaurante.razaoSocial = QStringLiteral("Restaurante Sabor de Minas ME");
+    restaurante.cnpj = QStringLiteral("09384756000156");
+    restaurante.cnae = QStringLiteral("5611201");
+    const QString chaveServidor = QStringLiteral("R2D5L6YB");
+
+    frmtbl_CriaContribuinte* cria = frmtbl_CriaContribuinte::abrir();
+    test::preencheEmpresa(cria, restaurante);
+    obtemChave(cria, chaveServidor, restaurante.cnpj, true);
+    auto* flag = child<QCheckBox>(cria, "flag_optantesimples");
+    QVERIFY(!flag->isEnabled()); // shown only
+    digita(cria, "txtCNPJ", test::EmpresaTeste().cnpj);
+    QVERIFY(!flag->isChecked());
+    QCOMPARE(child<QLabel>(cria, "lblRegime")->text(), QStringLiteral("Regime: Débito e Crédito"));
+    cria->close();
+    QTRY_VERIFY(!frmtbl_CriaContribuinte::existing());
+
+    ContribuinteRecord antigo{restaurante.ie,
+                              restaurante.razaoSocial,
+                              QStringLiteral("09.384.756/0001-56"),
+                              QStringLiteral("5611-2/01"),
+                              QStringLiteral("ANTIGA00"),
+                              QStringLiteral("CCM-1"),
+                              false};
+    cadastro::insertContribuinte(antigo);
+    abrePrincipal();
+    escolheNaLista(Atualizacao, 0);
+    QTRY_VERIFY(frmtbl_CadastroContribuinte::existing());
+    frmtbl_CadastroContribuinte* u = frmtbl_CadastroContribuinte::existing();
+    auto* gerar = child<QPushButton>(u, "Command1");
+    QVERIFY(gerar->isVisible());
+    QCOMPARE(gerar->text(), QStringLiteral("Gerar chave através do Cert. Digital"));
+    obtemChave(u, chaveServidor, restaurante.cnpj, true);
+    QTest::mouseClick(child<QPushButton>(u, "cmdOK"), Qt::LeftButton);
+    QCOMPARE(test::takeMessages().size(), 1);
+    QTRY_VERIFY(!frmtbl_CadastroContribuinte::existing());
+    ContribuinteRecord novo = antigo;
+    novo.chave = chaveServidor;
+    novo.optanteSimples = true;
+    QCOMPARE(cadastro::findContribuinte(restaurante.ie).value(), novo);
 }
 
 // From an empty program to a selected company with its history, against the real server.

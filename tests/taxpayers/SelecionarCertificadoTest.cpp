@@ -78,6 +78,7 @@ private slots:
     void cancelledChooserSaysNothing();
     void chooserOffersTheStore();
     void foreignCertificateIsRefusedWithoutCall();
+    void expiredCertificateToldBeforeAnyExchange();
     void envelopeAsSent();
     void answers_data();
     void answers();
@@ -226,10 +227,10 @@ void SelecionarCertificadoTest::chooserOffersTheStore()
     }
 }
 
-// The expired company's e-CNPJ carries another CNPJ; the accountant's CPF is not in it either.
+// The e-CNPJ of another company; the accountant's CPF is not in it either.
 void SelecionarCertificadoTest::foreignCertificateIsRefusedWithoutCall()
 {
-    EscolhaCertificado::queueEscolha(m_holders[2]);
+    EscolhaCertificado::queueEscolha(m_holders[3]);
     const ResultadoCertificado r = SelecionarCertificado(m_janela.get(), pedidoChave());
     QVERIFY(!r.certificadoValido && !r.chave);
     const auto shown = messages();
@@ -237,6 +238,21 @@ void SelecionarCertificadoTest::foreignCertificateIsRefusedWithoutCall()
     QCOMPARE(shown[0].text, naoPossui);
     QCOMPARE(shown[0].icon, QMessageBox::Information);
     QCOMPARE(shown[0].title, tituloMG);
+    QVERIFY(m_http->requests().isEmpty());
+}
+
+// The chooser itself refuses a certificate that has expired: nothing reaches the server.
+void SelecionarCertificadoTest::expiredCertificateToldBeforeAnyExchange()
+{
+    EscolhaCertificado::queueEscolha(m_holders[2]);
+    const ResultadoCertificado r = SelecionarCertificado(m_janela.get(), pedidoChave());
+    QVERIFY(!r.certificadoValido && !r.chave && !r.certificado);
+    const auto shown = messages();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(
+        shown[0].text.startsWith(QStringLiteral("O certificado de ") + m_holders[2] + QStringLiteral(" expirou em ")),
+        qPrintable(shown[0].text));
+    QCOMPARE(shown[0].icon, QMessageBox::Warning);
     QVERIFY(m_http->requests().isEmpty());
 }
 

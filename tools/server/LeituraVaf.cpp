@@ -64,9 +64,8 @@ QList<MensagemEntrega> verificaBancoVaf(const QByteArray& arquivo, const QString
 
     bool ok = false;
     QSet<QString> contribuintes;
-    for (const auto& [id, inscricao] :
-         pares(leitor, QStringLiteral("CONTRIBUINTE"), QStringLiteral("CONTRIBUINTE_ID"),
-               QStringLiteral("INSCESTADUAL"), &ok)) {
+    for (const auto& [id, inscricao] : pares(leitor, QStringLiteral("CONTRIBUINTE"), QStringLiteral("CONTRIBUINTE_ID"),
+                                             QStringLiteral("INSCESTADUAL"), &ok)) {
         if (digitos(inscricao) == digitos(ie) && !id.isEmpty())
             contribuintes.insert(id);
     }

@@ -50,10 +50,13 @@ ArquivoJet4::~ArquivoJet4()
 bool ArquivoJet4::abre()
 {
     const QFileInfo info(m_destino);
+    // A temporary file left by a run that was killed is never completed: it goes.
+    const QString prefixo = QStringLiteral(".%1.").arg(info.fileName());
+    for (const QString& velho : info.dir().entryList({prefixo + QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden))
+        QFile::remove(info.dir().filePath(velho));
     for (int tentativa = 0; tentativa < 20 && m_fd < 0; ++tentativa) {
-        m_temporario = info.dir().filePath(QStringLiteral(".%1.%2.tmp")
-                                               .arg(info.fileName())
-                                               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        m_temporario = info.dir().filePath(
+            prefixo + QStringLiteral("%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         m_fd = ::open(QFile::encodeName(m_temporario).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (m_fd < 0 && errno != EEXIST)
             return falhouSistema("open", errno);
@@ -117,6 +120,13 @@ bool ArquivoJet4::conclui()
         return falhouSistema("rename", codigo);
     }
     m_temporario.clear();
+    // The new name lasts once the folder is on disk too.
+    const int pasta =
+        ::open(QFile::encodeName(QFileInfo(m_destino).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pasta >= 0) {
+        ::fsync(pasta);
+        ::close(pasta);
+    }
     return true;
 }
 

@@ -444,6 +444,17 @@ bool gravaCatalogo(ArquivoJet4& arquivo, const QList<TabelaDoCatalogo>& tabelas,
     return true;
 }
 
+bool catalogoComporta(const QStringList& nomes)
+{
+    constexpr qsizetype cabe = tamanhoPagina - 0x1E0;
+    constexpr qsizetype entradaInteiro = 5 + 4;
+    qsizetype porNome = 0;
+    for (const QString& nome : nomes)
+        porNome += entradaInteiro + chaveTexto(nome).value_or(QByteArray()).size();
+    const qsizetype objetosDeSistema = 8 * (entradaInteiro + 20);
+    return objetosDeSistema + porNome <= cabe && (23 + 3 * nomes.size()) * entradaInteiro <= cabe;
+}
+
 QString nomeDeColunaRecusado(const QString& nome)
 {
     if (nome.isEmpty() || nome.size() > 64)

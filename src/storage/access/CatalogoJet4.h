@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tervalia::access::jet4 {
 
@@ -24,6 +25,9 @@ struct TabelaDoCatalogo
 // Writes the system tables, the global usage map and the header; false with `motivo` on failure.
 bool gravaCatalogo(ArquivoJet4& arquivo, const QList<TabelaDoCatalogo>& tabelas, double criacao, const QString& senha,
                    QString& motivo);
+
+// Whether the catalog's index pages hold tables of these names (about 100 tables of 20 characters).
+bool catalogoComporta(const QStringList& nomes);
 
 // Why Access would not take `nome` as a table's name (empty when it would): 1 to 64 characters, no
 // blank at either end, none of . ! ` [ ] nor control characters; the catalog's index also needs

@@ -95,6 +95,14 @@ bool EscritorAccess::iniciaTabela(const Tabela& tabela)
         return false;
     if (d->nomes.contains(tabela.nome.toLower()))
         return d->falha(QStringLiteral("Tabela %1: há outra tabela com esse nome no arquivo.").arg(tabela.nome));
+    QStringList nomes{tabela.nome};
+    for (const TabelaDoCatalogo& t : d->catalogo)
+        nomes.append(t.nome);
+    if (!catalogoComporta(nomes))
+        return d->falha(QStringLiteral("Tabela %1: o catálogo do arquivo Access não comporta mais tabelas (%2 já "
+                                       "gravadas).")
+                            .arg(tabela.nome)
+                            .arg(d->catalogo.size()));
     QString motivo;
     d->tabela = TabelaJet4::inicia(d->arquivo, tabela, motivo);
     if (!d->tabela)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 // libmdb reads the Access file; glib must come first.
 #include <glib.h>
@@ -208,6 +209,20 @@ QVariant LeitorAccess::Estado::valor(MdbTableDef* t, MdbColumn* c) const
     const int inicio = c->cur_value_start;
     const int tamanho = c->cur_value_len;
     if (tamanho == 0 && (c->is_fixed || nuloNaMascara(t, c)))
+        return QVariant();
+    // A damaged file may place a value past its page: it reads as NULL.
+    static const QHash<int, int> fixos = {{MDB_BYTE, 1},
+                                          {MDB_INT, 2},
+                                          {MDB_LONGINT, 4},
+                                          {MDB_FLOAT, 4},
+                                          {MDB_DOUBLE, 8},
+                                          {MDB_DATETIME, 8},
+                                          {MDB_NUMERIC, 17},
+                                          {MDB_MONEY, 8},
+                                          {MDB_MEMO, MDB_MEMO_OVERHEAD},
+                                          {MDB_OLE, MDB_MEMO_OVERHEAD}};
+    const int minimo = fixos.value(c->col_type, 0);
+    if (inicio < 0 || tamanho < minimo || inicio + std::max(tamanho, minimo) > MDB_PGSIZE)
         return QVariant();
     const char* dados = reinterpret_cast<const char*>(mdb->pg_buf) + inicio;
     switch (c->col_type) {
