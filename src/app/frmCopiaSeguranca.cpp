@@ -4,6 +4,7 @@
 #include "JanelaPrincipal.h"
 #include "platform/BlockingWait.h"
 #include "platform/FileDialog.h"
+#include "platform/Janela.h"
 #include "platform/MessageBox.h"
 
 #include <QDir>
@@ -107,18 +108,20 @@ void frmCopiaSeguranca::emAndamento(JanelaPrincipal& principal, const QString& t
     // The window of the previous copy, closed but not yet deleted, would go in the middle of this one.
     if (frmCopiaSeguranca* anterior = existing(); anterior && !anterior->isVisible())
         delete anterior;
-    const QPointer<frmCopiaSeguranca> janela = instance();
-    janela->setWindowTitle(tituloJanela);
-    janela->m_ui->lblAcao->setText(acao);
-    janela->show();
-    janela->raise();
+    const QPointer<frmCopiaSeguranca> visor = instance();
+    visor->setWindowTitle(tituloJanela);
+    visor->m_ui->lblAcao->setText(acao);
+    janela::ajustaLargura(visor);
+    JanelaPrincipal::mantemAcima(visor);
+    visor->show();
+    visor->raise();
     {
         // Closes asked for meanwhile (the main window's too) wait for the end of the copy.
         BlockingWait espera;
-        trabalho([janela](const Progresso& p) { return janela && janela->progride(p); });
+        trabalho([visor](const Progresso& p) { return visor && visor->progride(p); });
     }
-    if (janela)
-        janela->close();
+    if (visor)
+        visor->close();
     principal.setInputEnabled(true);
 }
 
