@@ -42,7 +42,7 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnContador, &QAction::triggered, this, &Principal::abrirContador);
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
-    ligaMenuArquivo(*this, {m_ui->mnEntregas, m_ui->mnCopiaSeguranca, m_ui->mnRestaurarCopia});
+    ligaMenuArquivo(*this, *m_ui);
     connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
     janela::ajustaLargura(this);
 }
