@@ -221,6 +221,7 @@ void ShellTest::menusAndShortcuts()
                  {"mnSobre", "&Sobre", ""},
                  {"mnEntregas", "&Entregas realizadas neste computador", ""},
                  {"mnAbrirPasta", "Abrir &pasta do programa", ""},
+                 {"mnImportarCadastro", "&Importar cadastro de outro computador (dipam.mdb)…", ""},
                  {"mnCopiaSeguranca", "&Cópia de segurança…", ""},
                  {"mnRestaurarCopia", "&Restaurar cópia de segurança…", ""}};
     for (const auto& item : items) {
