@@ -4,9 +4,9 @@
 #include "accountant/frmContador.h"
 #include "BuildConfig.h"
 #include "delivery/frmEntregaLote.h"
-#include "delivery/frmEntregas.h"
 #include "frmSituacaoEntregas.h"
 #include "frmSobre.h"
+#include "MenuArquivo.h"
 #include "platform/Browser.h"
 #include "platform/Janela.h"
 #include "platform/MessageBox.h"
@@ -44,9 +44,9 @@ Principal::Principal(QWidget* parent) : QMainWindow(parent), m_ui(std::make_uniq
     connect(m_ui->mnContador, &QAction::triggered, this, &Principal::abrirContador);
     connect(m_ui->mnSAjuda, &QAction::triggered, this, &Principal::mostrarAjuda);
     connect(m_ui->mnSobre, &QAction::triggered, this, &Principal::mostrarSobre);
-    connect(m_ui->mnEntregas, &QAction::triggered, this, [] { frmEntregas::abrir(); });
     connect(m_ui->mnEntregaLote, &QAction::triggered, this, [] { frmEntregaLote::abrir(); });
     connect(m_ui->mnSituacao, &QAction::triggered, this, [] { frmSituacaoEntregas::abrir(); });
+    ligaMenuArquivo(*this, *m_ui);
     connect(m_ui->mnAbrirPasta, &QAction::triggered, this, &Principal::abrirPastaPrograma);
     janela::ajustaLargura(this);
     m_resultado = new LinhaResultado(this);

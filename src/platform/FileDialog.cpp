@@ -102,10 +102,12 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, con
     auto& state = testState();
     if (state.enabled) {
         const QString answer = state.answers.isEmpty() ? QString() : state.answers.dequeue();
-        state.shown.append({caption, directory, filter, answer, defaultSuffix});
+        state.shown.append({caption, directory, filter, answer, defaultSuffix, true});
         return answer;
     }
     QFileDialog dialog(parent, caption, directory, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new DatasEmPortugues(&dialog));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);

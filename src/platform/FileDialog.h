@@ -20,6 +20,7 @@ public:
         QString filter;
         QString answer;
         QString defaultSuffix;
+        bool save = false;
     };
 
     // The chosen file, or an empty text when the user cancels. A name typed without an extension
@@ -37,7 +38,12 @@ public:
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& directory = {},
                                    const QString& filter = {}, const QString& defaultSuffix = {});
 
-    // Test support.
+    // The name of a file to be written, or an empty text when the user cancels. directory may hold
+    // a proposed file name; an existing file is replaced only after the user confirms.
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& directory = {},
+                                   const QString& filter = {}, const QString& defaultSuffix = {});
+
+    // Test support: one queue answers both kinds of dialog, in the order they are shown.
     static void setTestMode(bool enabled);
     static bool testMode();
     static void queueAnswer(const QString& path);

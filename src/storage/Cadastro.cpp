@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <functional>
+
 namespace tervalia::cadastro {
 
 namespace {
@@ -35,6 +37,31 @@ int total(Connection& db, const QString& statement, const QVariantList& values =
     QSqlQuery q = db.exec(statement, values);
     return q.next() ? q.record().value(QStringLiteral("total")).toInt() : 0;
 }
+
+void substituiContador(Connection& db, const ContadorRecord& c)
+{
+    db.exec(QStringLiteral("delete from tblContador"));
+    db.exec(QStringLiteral("Insert into tblContador (cont_cpf_cnpj, cont_num_crc, cont_razao_nome, "
+                           "cont_nom_endereco, cont_num_predial, cont_dsc_complemento, cont_nom_bairro, "
+                           "cont_nom_cidade, cont_nom_estado, cont_num_telefone, cont_num_cep, cont_email) "
+                           "values (?,?,?,?,?,?,?,?,?,?,?,?)"),
+            {c.cpfCnpj, c.numCrc, c.razaoNome, c.nomEndereco, c.numPredial, c.dscComplemento, c.nomBairro, c.nomCidade,
+             c.nomEstado, c.numTelefone, c.numCep, c.email});
+}
+
+// Runs the statements of `passos` in one transaction, undone whole when any fails.
+void emTransacao(const std::function<void(Connection&)>& passos)
+{
+    Connection db;
+    db.begin();
+    try {
+        passos(db);
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
 } // namespace
 
 int countContadores()
@@ -54,21 +81,7 @@ std::optional<ContadorRecord> readContador()
 
 void replaceContador(const ContadorRecord& c)
 {
-    Connection db;
-    db.begin();
-    try {
-        db.exec(QStringLiteral("delete from tblContador"));
-        db.exec(QStringLiteral("Insert into tblContador (cont_cpf_cnpj, cont_num_crc, cont_razao_nome, "
-                               "cont_nom_endereco, cont_num_predial, cont_dsc_complemento, cont_nom_bairro, "
-                               "cont_nom_cidade, cont_nom_estado, cont_num_telefone, cont_num_cep, cont_email) "
-                               "values (?,?,?,?,?,?,?,?,?,?,?,?)"),
-                {c.cpfCnpj, c.numCrc, c.razaoNome, c.nomEndereco, c.numPredial, c.dscComplemento, c.nomBairro,
-                 c.nomCidade, c.nomEstado, c.numTelefone, c.numCep, c.email});
-        db.commit();
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
+    emTransacao([&](Connection& db) { substituiContador(db, c); });
 }
 
 void deleteContador()
@@ -134,6 +147,23 @@ void importContribuinte(const QString& ie, const QString& razaoSocial, const QSt
     db.exec(QStringLiteral("insert into tblContribuinte (IE, RazaoSocial, Cnpj, Cnae, Chave, OptanteSimples) "
                            "values (?,?,?,?,?,?)"),
             {texto(ie), texto(razaoSocial), texto(cnpj), texto(cnae), texto(chave), optanteSimples ? 1 : 0});
+}
+
+void gravaCadastroImportado(const std::optional<ContadorRecord>& contador, const QList<ContribuinteRecord>& novas,
+                            const QList<ContribuinteRecord>& substituidas)
+{
+    emTransacao([&](Connection& db) {
+        if (contador)
+            substituiContador(db, *contador);
+        for (const ContribuinteRecord& c : novas)
+            db.exec(QStringLiteral("Insert into tblContribuinte (IE,RazaoSocial,Cnpj,Cnae,Chave,CCM,OptanteSimples) "
+                                   "values (?,?,?,?,?,?,?)"),
+                    {c.ie, c.razaoSocial, c.cnpj, c.cnae, c.chave, c.ccm, c.optanteSimples ? 1 : 0});
+        for (const ContribuinteRecord& c : substituidas)
+            db.exec(QStringLiteral("Update tblContribuinte set RazaoSocial = ?,Cnpj = ?,Cnae = ?,Chave = ?,CCM = ?,"
+                                   "OptanteSimples = ? where IE = ?"),
+                    {c.razaoSocial, c.cnpj, c.cnae, c.chave, c.ccm, c.optanteSimples ? 1 : 0, c.ie});
+    });
 }
 
 } // namespace tervalia::cadastro

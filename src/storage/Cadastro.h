@@ -65,5 +65,11 @@ void deleteContribuinte(const QString& ie);
 void importContribuinte(const QString& ie, const QString& razaoSocial, const QString& cnpj, const QString& cnae,
                         const QString& chave, bool optanteSimples);
 
+// The register brought from another computer, in one transaction: the accountant (replacing the
+// one stored) when given, the new companies inserted, the replaced ones rewritten in every column
+// but IE. A failure stores nothing.
+void gravaCadastroImportado(const std::optional<ContadorRecord>& contador, const QList<ContribuinteRecord>& novas,
+                            const QList<ContribuinteRecord>& substituidas);
+
 } // namespace cadastro
 } // namespace tervalia

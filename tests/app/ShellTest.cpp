@@ -222,7 +222,10 @@ void ShellTest::menusAndShortcuts()
                  {"mnEntregas", "&Entregas realizadas neste computador", ""},
                  {"mnEntregaLote", "Entrega VAF para &várias empresas", ""},
                  {"mnSituacao", "Situação das en&tregas", ""},
-                 {"mnAbrirPasta", "Abrir &pasta do programa", ""}};
+                 {"mnAbrirPasta", "Abrir &pasta do programa", ""},
+                 {"mnImportarCadastro", "&Importar cadastro de outro computador (dipam.mdb)…", ""},
+                 {"mnCopiaSeguranca", "&Cópia de segurança…", ""},
+                 {"mnRestaurarCopia", "&Restaurar cópia de segurança…", ""}};
     for (const auto& item : items) {
         QAction* a = action(p, item.name);
         QCOMPARE(a->text(), QString::fromUtf8(item.text));
