@@ -32,11 +32,6 @@ public:
     // own, which Qt's Portuguese translation still files under the file dialog's: looks them up
     // there in `qtbase`, the translation of Qt's own texts, which must outlive the application.
     static void traduzTiposDeArquivo(const QTranslator* qtbase);
-    // The file to write, or an empty text when the user cancels; the dialog asks before replacing a
-    // file. A name typed without an extension gets defaultSuffix, when one is given. Tests answer it
-    // from the same queue.
-    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& directory = {},
-                                   const QString& filter = {}, const QString& defaultSuffix = {});
 
     // The name of a file to be written, or an empty text when the user cancels. directory may hold
     // a proposed file name; an existing file is replaced only after the user confirms.
