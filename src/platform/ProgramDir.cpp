@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace tervalia {
 
 namespace {
@@ -39,9 +41,20 @@ bool copia(const QString& origem, const QString& destino)
     QFile::remove(provisorio);
     if (!QFile::copy(origem, provisorio))
         return false;
-    QFile::setPermissions(provisorio, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(provisorio, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(destino);
     return QFile::rename(provisorio, destino);
+}
+
+// The user's folder holds the accountant's register, the companies' keys and their declarations:
+// only its owner may enter it, and whatever the program creates from now on (databases, settings,
+// deliveries, backups, wherever they are saved) is readable by the owner alone.
+bool criaPrivada(const QDir& pasta)
+{
+    ::umask(S_IRWXG | S_IRWXO);
+    const auto soDono = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    return pasta.mkpath(QStringLiteral("temp")) && QFile::setPermissions(pasta.path(), soDono) &&
+           QFile::setPermissions(pasta.filePath(QStringLiteral("temp")), soDono);
 }
 
 bool precisaCopiar(const QString& nome, const QString& origem, const QString& destino)
@@ -91,7 +104,7 @@ PastaPrograma preparaPastaPrograma(const QString& pastaExecutavel, const QString
         return resultado;
     }
     const QDir pasta(QDir(dadosUsuario).filePath(QStringLiteral("tervalia")));
-    if (!pasta.mkpath(QStringLiteral("temp"))) {
+    if (!criaPrivada(pasta)) {
         resultado.erro = QStringLiteral("Não foi possível criar a pasta do programa em %1.").arg(pasta.path());
         return resultado;
     }

@@ -30,7 +30,9 @@ struct PastaPrograma
 // mode: <dadosUsuario>/tervalia, prepared from the installed template: what is missing there is
 // copied, the user's own files (dipam.db, dipam.ini, the working databases, entregas/) are never
 // overwritten, and the program's own files (info.dip and the empty templates) follow the installed
-// version.
+// version. That folder is made private (0700) and the process's file creation mask owner-only, so
+// every file the program creates afterwards is readable by the user alone; a portable directory
+// keeps the modes it has.
 PastaPrograma preparaPastaPrograma(const QString& pastaExecutavel, const QString& pastaModelo,
                                    const QString& dadosUsuario);
 // The same with the real places: the executable's directory, the installed template

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,7 +59,9 @@ private slots:
     {
         instala("1");
         escreve(QDir(exe()).filePath(QStringLiteral("dipam.db")), "portatil");
+        const auto modos = QFileInfo(exe()).permissions();
         const PastaPrograma p = preparaPastaPrograma(exe(), modelo(), dados());
+        QCOMPARE(QFileInfo(exe()).permissions(), modos);
         QVERIFY(p.erro.isEmpty());
         QVERIFY(p.portatil);
         QCOMPARE(p.pasta, exe());
@@ -96,6 +99,22 @@ private slots:
         QCOMPARE(le(usuario("info.dip")), QByteArray("1.16.00"));
         QCOMPARE(le(usuario("gia_limpa.db")), QByteArray("modelo gia_limpa.db 1.16.00"));
         QVERIFY(!p.copiados.contains(QStringLiteral("dipam.db")));
+    }
+
+    // Another user of the machine reads nothing of the folder: neither what was copied at the
+    // first start nor what the program writes later; a folder left open by an older version closes.
+    void theUsersFolderIsPrivate()
+    {
+        instala("1");
+        QDir().mkpath(usuario("temp"));
+        QFile::setPermissions(QFileInfo(usuario("temp")).path(), QFileDevice::Permissions(0x7755));
+        const PastaPrograma p = preparaPastaPrograma(exe(), modelo(), dados());
+        QVERIFY2(p.erro.isEmpty(), qPrintable(p.erro));
+        QCOMPARE(QFileInfo(p.pasta).permissions() & 0x0777, QFileDevice::Permissions(0x0700));
+        QCOMPARE(QFileInfo(usuario("dipam.db")).permissions() & 0x0777, QFileDevice::Permissions(0x0600));
+        QSaveFile depois(usuario("entregas.json"));
+        QVERIFY(depois.open(QIODevice::WriteOnly) && depois.commit());
+        QCOMPARE(QFileInfo(usuario("entregas.json")).permissions() & 0x0777, QFileDevice::Permissions(0x0600));
     }
 
     void aMissingTemplateIsReportedAndNothingIsInvented()
