@@ -34,8 +34,11 @@ void abreElemento(const QXmlStreamReader& reader, No& raiz, std::vector<No*>& ab
     // The parent stays open while its children are read, so its vector does not move under them.
     No& no = abertos.empty() ? raiz : abertos.back()->filhos.emplace_back();
     no.nome = reader.qualifiedName().toString();
-    no.nomeLocal = reader.name().toString();
-    no.atributos = reader.attributes();
+    // Only the root's local name and the messages' attributes are read.
+    if (abertos.empty())
+        no.nomeLocal = reader.name().toString();
+    else if (abertos.size() == 1)
+        no.atributos = reader.attributes();
     abertos.push_back(&no);
 }
 
@@ -139,7 +142,11 @@ XmlError::XmlError(const QString& motivo) : std::runtime_error(motivo.toStdStrin
 
 Rejeicao rejeicao(const QString& retorno)
 {
-    if (retorno.trimmed().toUpper() == servidor::historico::chaveInvalida)
+    // Upper case never makes a text shorter, so an answer longer than the marker (a whole history)
+    // is compared without copying it.
+    const QStringView recortado = QStringView(retorno).trimmed();
+    if (recortado.size() <= servidor::historico::chaveInvalida.size() &&
+        recortado.toString().toUpper() == servidor::historico::chaveInvalida)
         return Rejeicao::ChaveInvalida;
     if (retorno.contains(servidor::historico::marcaChaveRecusada))
         return Rejeicao::AcessoNaoAutorizado;

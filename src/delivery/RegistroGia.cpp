@@ -1,5 +1,6 @@
 #include "RegistroGia.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <initializer_list>
@@ -219,12 +220,15 @@ QString formataCodigoDipam(QStringView campo)
 
 std::optional<double> valorMonetario(QStringView campo)
 {
-    // Whole part and cents around a decimal point, as the statement would hold them.
-    QString literal = campo.left(13).toString();
-    literal += QLatin1Char('.');
-    literal += campo.mid(13, 2);
+    // Whole part and cents around a decimal point, as the statement would hold them; put together
+    // on the stack, since a GIA file has hundreds of thousands of values.
+    std::array<char16_t, 16> literal{};
+    const QStringView inteiro = campo.left(13), centavos = campo.mid(13, 2);
+    std::copy(inteiro.utf16(), inteiro.utf16() + inteiro.size(), literal.begin());
+    literal[inteiro.size()] = u'.';
+    std::copy(centavos.utf16(), centavos.utf16() + centavos.size(), literal.begin() + inteiro.size() + 1);
     bool negativo = false;
-    const QStringView numero = semSinal(literal, negativo);
+    const QStringView numero = semSinal(QStringView(literal.data(), inteiro.size() + 1 + centavos.size()), negativo);
 
     std::array<char, 24> texto{};
     std::size_t n = 0;

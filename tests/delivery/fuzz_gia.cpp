@@ -6,8 +6,8 @@
 #include "text/Windows1252.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
+#include <QStringTokenizer>
 
 #include <cmath>
 #include <cstddef>
@@ -21,15 +21,24 @@ void exige(bool condicao)
         __builtin_trap();
 }
 
-int valoresDoTipo(const QString& tipo)
+int valoresDoTipo(QStringView tipo)
 {
-    static const QHash<QString, int> quantos{{"01", 0}, {"05", 7}, {"07", 0}, {"10", 10}, {"14", 10},
-                                             {"18", 5}, {"20", 5}, {"25", 2}, {"26", 5},  {"27", 3},
-                                             {"28", 2}, {"30", 3}, {"31", 1}};
-    return quantos.value(tipo, -1);
+    struct Tipo
+    {
+        char16_t nome[3];
+        int valores;
+    };
+    static constexpr Tipo quantos[] = {{u"01", 0}, {u"05", 7}, {u"07", 0}, {u"10", 10}, {u"14", 10},
+                                       {u"18", 5}, {u"20", 5}, {u"25", 2}, {u"26", 5},  {u"27", 3},
+                                       {u"28", 2}, {u"30", 3}, {u"31", 1}};
+    for (const auto& [nome, n] : quantos) {
+        if (tipo == QStringView(nome, 2))
+            return n;
+    }
+    return -1;
 }
 
-void confere(const QString& linha)
+void confere(QStringView linha)
 {
     using tervalia::gia::Registro;
     const Registro registro = tervalia::gia::lerRegistro(linha);
@@ -55,7 +64,7 @@ void confere(const QString& linha)
             exige(std::isfinite(valor.toDouble()) && std::fabs(valor.toDouble()) < 1e13);
     }
     // What follows the layout is not read.
-    const Registro maior = tervalia::gia::lerRegistro(linha + QStringLiteral("'\r99"));
+    const Registro maior = tervalia::gia::lerRegistro(linha.toString() + QStringLiteral("'\r99"));
     exige(maior.situacao == Registro::Situacao::Valido && maior.valores == registro.valores);
 }
 
@@ -66,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(dados), qsizetype(tamanho));
     const QString texto = tervalia::decodeWindows1252(bytes);
     exige(texto.size() == bytes.size());
-    for (const QString& linha : texto.split(QLatin1Char('\n')))
-        confere(linha.endsWith(QLatin1Char('\r')) ? linha.chopped(1) : linha);
+    for (const QStringView linha : QStringTokenizer(texto, u'\n'))
+        confere(linha.endsWith(u'\r') ? linha.chopped(1) : linha);
     return 0;
 }
