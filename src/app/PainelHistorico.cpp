@@ -6,6 +6,7 @@
 #include "Historico.h"
 #include "net/Servidor.h"
 #include "net/Soap.h"
+#include "net/Tls.h"
 #include "platform/Browser.h"
 #include "platform/Janela.h"
 #include "platform/MessageBox.h"
@@ -246,10 +247,10 @@ void PainelHistorico::RecebeDadosProtocolo()
         QString resposta;
         try {
             resposta = chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), m_chave);
-        } catch (const SoapError&) {
+        } catch (const SoapError& erro) {
             if (painel) {
                 escondeDetalhes(); // what the tree holds is another delivery's
-                MessageBox::show(this, servidorIndisponivel, tituloMG);
+                MessageBox::show(this, servidorIndisponivel + erro.causaSeguranca(), tituloMG);
             }
             return;
         }
@@ -293,10 +294,12 @@ bool PainelHistorico::CarregaArvoreDetalhes(const QString& XMLConteudo)
     return true;
 }
 
-// The receipt page is on the server's host without a port, so it is always reached on the HTTP
-// default port. The values go into the address as they are.
+// The receipt page is on the server's host without a port, so it is always reached on the default
+// port of its scheme (http, or https with protocolo=https). The values go into the address as they are.
 void PainelHistorico::imprimirProtocolo()
 {
+    QString erro;
+    const QString esquema = tls::esquemaConfigurado(&erro);
     const QString host = ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost);
     QTableWidget* grid = m_ui->GridTransmissoes;
     const QTableWidgetItem* celula = grid->currentRow() >= 0 ? grid->item(grid->currentRow(), ColReferencia) : nullptr;
@@ -306,7 +309,11 @@ void PainelHistorico::imprimirProtocolo()
         MessageBox::show(this, QStringLiteral("Selecione uma entrega específica"), tituloMG, QMessageBox::Information);
         return;
     }
-    const QString endereco = QLatin1String("http://") + host + servidor::caminhoProtocolo + u'?' +
+    if (!erro.isEmpty()) {
+        MessageBox::show(this, erro, tituloMG, QMessageBox::Critical);
+        return;
+    }
+    const QString endereco = esquema + QLatin1String("://") + host + servidor::caminhoProtocolo + u'?' +
                              servidor::queryProtocoloIe + u'=' + m_ie + u'&' + servidor::queryProtocoloChave + u'=' +
                              m_chave + u'&' + servidor::queryProtocoloRef + u'=' + QString(referencia).remove(u' ');
     OpenBrowser(endereco);
