@@ -6,11 +6,9 @@
 #include "Historico.h"
 #include "net/Servidor.h"
 #include "net/Soap.h"
-#include "net/Tls.h"
 #include "platform/Browser.h"
 #include "platform/Janela.h"
 #include "platform/MessageBox.h"
-#include "storage/ReadWrite.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -294,13 +292,9 @@ bool PainelHistorico::CarregaArvoreDetalhes(const QString& XMLConteudo)
     return true;
 }
 
-// The receipt page is on the server's host without a port, so it is always reached on the default
-// port of its scheme (http, or https with protocolo=https). The values go into the address as they are.
+// The receipt page of the current row (historico::enderecoRecibo).
 void PainelHistorico::imprimirProtocolo()
 {
-    QString erro;
-    const QString esquema = tls::esquemaConfigurado(&erro);
-    const QString host = ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost);
     QTableWidget* grid = m_ui->GridTransmissoes;
     const QTableWidgetItem* celula = grid->currentRow() >= 0 ? grid->item(grid->currentRow(), ColReferencia) : nullptr;
     // No current row reads as the header, whose "Referência" has no "/".
@@ -309,14 +303,12 @@ void PainelHistorico::imprimirProtocolo()
         MessageBox::show(this, QStringLiteral("Selecione uma entrega específica"), tituloMG, QMessageBox::Information);
         return;
     }
-    if (!erro.isEmpty()) {
-        MessageBox::show(this, erro, tituloMG, QMessageBox::Critical);
+    const historico::EnderecoRecibo recibo = historico::enderecoRecibo(m_ie, m_chave, referencia);
+    if (!recibo.erro.isEmpty()) {
+        MessageBox::show(this, recibo.erro, tituloMG, QMessageBox::Critical);
         return;
     }
-    const QString endereco = esquema + QLatin1String("://") + host + servidor::caminhoProtocolo + u'?' +
-                             servidor::queryProtocoloIe + u'=' + m_ie + u'&' + servidor::queryProtocoloChave + u'=' +
-                             m_chave + u'&' + servidor::queryProtocoloRef + u'=' + QString(referencia).remove(u' ');
-    OpenBrowser(endereco);
+    OpenBrowser(recibo.endereco);
 }
 
 bool PainelHistorico::OpenBrowser(QString url)
