@@ -127,18 +127,13 @@ void TlsTest::initTestCase()
     m_servidor[QStringLiteral("outra autoridade")] =
         m_outraAc->makeServerPem(local, agora.addDays(-1), agora.addYears(1));
     const QString base = m_ac->dir() + QStringLiteral("/autoassinado");
-    test::TestCertificates::run(
-        QStringLiteral("openssl"),
-        {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-         QStringLiteral("-keyout"), base + QStringLiteral(".key"), QStringLiteral("-out"),
-         base + QStringLiteral(".pem"), QStringLiteral("-days"), QStringLiteral("30"), QStringLiteral("-subj"),
-         QStringLiteral("/CN=servidor"), QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + local});
+    const auto openssl = [](const QString& args) { test::TestCertificates::run("openssl", args.split(u' ')); };
+    openssl(QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 30 -subj "
+                           "/CN=servidor -addext subjectAltName=%1 -keyout %2.key -out %2.pem")
+                .arg(local, base));
     m_servidor[QStringLiteral("autoassinado")] = {base + QStringLiteral(".key"), base + QStringLiteral(".pem")};
     m_acDer = m_ac->dir() + QStringLiteral("/ac.der");
-    test::TestCertificates::run(QStringLiteral("openssl"),
-                                {QStringLiteral("x509"), QStringLiteral("-in"), m_ac->authority(),
-                                 QStringLiteral("-outform"), QStringLiteral("DER"), QStringLiteral("-out"), m_acDer});
+    openssl(QStringLiteral("x509 -outform DER -in %1 -out %2").arg(m_ac->authority(), m_acDer));
 }
 
 void TlsTest::verificacao_data()
