@@ -196,8 +196,6 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     m_resposta.clear();
     m_socket = new QSslSocket(this);
     m_estado = Estado::Conectando;
-    bool tcpLigado = false;
-    connect(m_socket, &QSslSocket::connected, this, [&tcpLigado] { tcpLigado = true; });
     if (transporte.seguro) {
         connect(m_socket, &QSslSocket::encrypted, this, [this] { m_conectado = true; });
         tls::conectaSeguro(*m_socket, url.Host, std::get<quint16>(porta), transporte.configuracao);
@@ -213,7 +211,10 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     if (!ligado) {
         const auto erro = m_socket->error() == QAbstractSocket::UnknownSocketError ? QAbstractSocket::SocketTimeoutError
                                                                                    : m_socket->error();
-        const bool handshake = transporte.seguro && tcpLigado && erro != QAbstractSocket::SocketTimeoutError;
+        // Over TLS a close or a failure once connected is the handshake's.
+        const bool handshake = transporte.seguro && (erro == QAbstractSocket::SslHandshakeFailedError ||
+                                                     erro == QAbstractSocket::RemoteHostClosedError ||
+                                                     erro == QAbstractSocket::SslInternalError);
         falha(handshake ? tls::descricaoFalha(*m_socket, url.Host) : descricao(erro, m_socket->errorString()));
         return recusa(R::ConexaoFalhou, {});
     }
