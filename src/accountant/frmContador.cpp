@@ -159,15 +159,18 @@ void frmContador::btnOK_Click()
     // A close asked for during the call waits for its end (EnviaSoap); the window is checked anyway.
     const QPointer<frmContador> janela(this);
     bool registrado = false;
+    QString causa;
     try {
         registrado = contador::fnContador(digitado);
+    } catch (const SoapError& erro) {
+        causa = erro.causaSeguranca();
     } catch (const std::exception&) {
         registrado = false;
     }
     if (!janela)
         return;
     if (!registrado) {
-        MessageBox::show(this, mensagem::falhaConexao(2), QString(mensagem::titulo), QMessageBox::Critical);
+        MessageBox::show(this, mensagem::falhaConexao(2) + causa, QString(mensagem::titulo), QMessageBox::Critical);
         return;
     }
     try {

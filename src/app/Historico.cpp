@@ -2,7 +2,9 @@
 
 #include "net/Servidor.h"
 #include "net/Soap.h"
+#include "net/Tls.h"
 #include "platform/ProgramDir.h"
+#include "storage/ReadWrite.h"
 #include "text/Windows1252.h"
 
 #include <QFile>
@@ -228,6 +230,19 @@ Detalhes lerDetalhes(const QString& documento)
     for (const No& mensagem : raiz.filhos)
         detalhes.itens.append(itemDe(mensagem));
     return detalhes;
+}
+
+EnderecoRecibo enderecoRecibo(const QString& ie, const QString& chave, const QString& referencia)
+{
+    QString erro;
+    const QString esquema = tls::esquemaConfigurado(&erro);
+    if (!erro.isEmpty())
+        return {{}, erro};
+    return {esquema + QLatin1String("://") + ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) +
+                servidor::caminhoProtocolo + u'?' + servidor::queryProtocoloIe + u'=' + ie + u'&' +
+                servidor::queryProtocoloChave + u'=' + chave + u'&' + servidor::queryProtocoloRef + u'=' +
+                QString(referencia).remove(u' '),
+            {}};
 }
 
 } // namespace tervalia::historico

@@ -81,4 +81,14 @@ struct Detalhes
 // Throws XmlError when the text does not parse, DetalhesError when a message is incomplete.
 Detalhes lerDetalhes(const QString& documento);
 
+// The receipt page of a delivery, on the server's host alone (the default port of its scheme: http,
+// or https with protocolo=https). The values go into the address as they are, the reference without
+// blanks. A misspelled protocolo gives erro (in Portuguese) and no address.
+struct EnderecoRecibo
+{
+    QString endereco;
+    QString erro;
+};
+EnderecoRecibo enderecoRecibo(const QString& ie, const QString& chave, const QString& referencia);
+
 } // namespace tervalia::historico

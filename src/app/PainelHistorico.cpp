@@ -9,7 +9,6 @@
 #include "platform/Browser.h"
 #include "platform/Janela.h"
 #include "platform/MessageBox.h"
-#include "storage/ReadWrite.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -246,10 +245,10 @@ void PainelHistorico::RecebeDadosProtocolo()
         QString resposta;
         try {
             resposta = chamaServidor(servidor::operacao::detalhes, celula(ColProtocolo), m_chave);
-        } catch (const SoapError&) {
+        } catch (const SoapError& erro) {
             if (painel) {
                 escondeDetalhes(); // what the tree holds is another delivery's
-                MessageBox::show(this, servidorIndisponivel, tituloMG);
+                MessageBox::show(this, servidorIndisponivel + erro.causaSeguranca(), tituloMG);
             }
             return;
         }
@@ -293,11 +292,9 @@ bool PainelHistorico::CarregaArvoreDetalhes(const QString& XMLConteudo)
     return true;
 }
 
-// The receipt page is on the server's host without a port, so it is always reached on the HTTP
-// default port. The values go into the address as they are.
+// The receipt page of the current row (historico::enderecoRecibo).
 void PainelHistorico::imprimirProtocolo()
 {
-    const QString host = ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost);
     QTableWidget* grid = m_ui->GridTransmissoes;
     const QTableWidgetItem* celula = grid->currentRow() >= 0 ? grid->item(grid->currentRow(), ColReferencia) : nullptr;
     // No current row reads as the header, whose "Referência" has no "/".
@@ -306,10 +303,12 @@ void PainelHistorico::imprimirProtocolo()
         MessageBox::show(this, QStringLiteral("Selecione uma entrega específica"), tituloMG, QMessageBox::Information);
         return;
     }
-    const QString endereco = QLatin1String("http://") + host + servidor::caminhoProtocolo + u'?' +
-                             servidor::queryProtocoloIe + u'=' + m_ie + u'&' + servidor::queryProtocoloChave + u'=' +
-                             m_chave + u'&' + servidor::queryProtocoloRef + u'=' + QString(referencia).remove(u' ');
-    OpenBrowser(endereco);
+    const historico::EnderecoRecibo recibo = historico::enderecoRecibo(m_ie, m_chave, referencia);
+    if (!recibo.erro.isEmpty()) {
+        MessageBox::show(this, recibo.erro, tituloMG, QMessageBox::Critical);
+        return;
+    }
+    OpenBrowser(recibo.endereco);
 }
 
 bool PainelHistorico::OpenBrowser(QString url)

@@ -1,5 +1,6 @@
 #include "HttpPost.h"
 
+#include "net/Tls.h"
 #include "platform/BlockingWait.h"
 
 #include <QEventLoop>
@@ -285,7 +286,8 @@ void ResponseReader::tooLarge()
 AsyncPost::AsyncPost(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
                      const Limits& limits, QObject* parent)
     : QObject(parent), m_request(requestHead(url, headers, body.size()) + body), m_host(url.host()),
-      m_port(quint16(url.port())), m_limits(limits), m_reader(limits.maxBody)
+      m_port(quint16(url.port())), m_tls(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0),
+      m_limits(limits), m_reader(limits.maxBody)
 {
     m_silence.setSingleShot(true);
     m_deadline.setSingleShot(true);
@@ -309,9 +311,12 @@ void AsyncPost::connectSignals()
                        QStringLiteral("O servidor não completou a resposta dentro do tempo limite.")});
     });
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        m_tcpConnected = true;
         m_silence.start();
-        m_socket.write(m_request);
+        if (!m_tls)
+            sendRequest();
     });
+    connect(&m_socket, &QSslSocket::encrypted, this, &AsyncPost::sendRequest);
     connect(&m_socket, &QTcpSocket::bytesWritten, this, [this] { m_silence.start(); });
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
         m_silence.start();
@@ -320,7 +325,9 @@ void AsyncPost::connectSignals()
     // A close by the server comes as an error and as a disconnection; either ends the answer.
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError)
+        if (handshakeFailed())
+            finish(Failure{QNetworkReply::SslHandshakeFailedError, tls::descricaoFalha(m_socket, m_host)});
+        else if (error == QAbstractSocket::RemoteHostClosedError)
             closed();
         else
             finish(socketFailure(error));
@@ -334,7 +341,16 @@ void AsyncPost::start()
     m_started = true;
     m_silence.start(m_limits.silenceMs);
     m_deadline.start(m_limits.deadlineMs);
-    m_socket.connectToHost(m_host, m_port);
+    if (m_tls)
+        tls::conectaSeguro(m_socket, m_host, m_port, m_tlsConfiguration);
+    else
+        m_socket.connectToHost(m_host, m_port);
+}
+
+void AsyncPost::sendRequest()
+{
+    m_silence.start();
+    m_socket.write(m_request);
 }
 
 void AsyncPost::abort()
@@ -368,14 +384,19 @@ void AsyncPost::judge(ResponseReader::State state)
 
 void AsyncPost::closed()
 {
+    if (handshakeFailed()) {
+        finish(Failure{QNetworkReply::SslHandshakeFailedError, tls::descricaoFalha(m_socket, m_host)});
+        return;
+    }
     m_reader.feed(m_socket.readAll());
     judge(m_reader.state() == ResponseReader::State::Reading ? m_reader.connectionClosed() : m_reader.state());
 }
 
 Result post(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
-            const Limits& limits)
+            const Limits& limits, const QSslConfiguration& tls)
 {
     AsyncPost exchange(url, headers, body, limits);
+    exchange.setTls(tls);
     QEventLoop loop;
     QObject::connect(&exchange, &AsyncPost::finished, &loop, &QEventLoop::quit);
     exchange.start();

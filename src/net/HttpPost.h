@@ -6,18 +6,19 @@
 #include <QNetworkReply>
 #include <QObject>
 #include <QPair>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
 #include <optional>
 #include <utility>
 
-// One HTTP/1.1 POST over a plain TCP connection, answered once. Qt's own HTTP client resends a
-// POST on its own when the connection drops before the answer, so one click could reach the
-// server several times; this one sends each request exactly once ("Connection: close") and
-// takes whatever comes back on that one connection.
+// One HTTP/1.1 POST over a plain TCP connection, or over TLS for an "https" address, answered once. Qt's own HTTP
+// client resends a POST on its own when the connection drops before the answer, so one click could reach the server
+// several times; this one sends each request exactly once ("Connection: close") and takes whatever comes back on that
+// one connection.
 namespace tervalia::http {
 
 // Why an exchange gave no answer to return.
@@ -98,6 +99,8 @@ struct Result
 // The exchange of post() without waiting: start() connects and returns, and finished() comes once,
 // from the event loop (never from inside start()), when the answer is whole or the exchange has
 // failed; result() then holds it. abort(), or deleting it, drops the connection without a signal.
+// An "https" address is reached over TLS (net/Tls.h): the request is written only once the
+// handshake has succeeded, and a failed one ends the exchange with its cause.
 class AsyncPost : public QObject
 {
     Q_OBJECT
@@ -107,6 +110,8 @@ public:
               const Limits& limits, QObject* parent = nullptr);
     ~AsyncPost() override;
 
+    // The authorities trusted for an "https" address; the system's unless set before start().
+    void setTls(const QSslConfiguration& configuration) { m_tlsConfiguration = configuration; }
     void start();
     void abort();
     bool isFinished() const { return m_finished; }
@@ -121,14 +126,19 @@ private:
     void finish(std::optional<Failure> failure);
     void judge(ResponseReader::State state);
     void closed();
+    void sendRequest();
+    bool handshakeFailed() const { return m_tls && m_tcpConnected && !m_socket.isEncrypted(); }
 
     QByteArray m_request;
     QString m_host;
     quint16 m_port;
+    bool m_tls;
+    bool m_tcpConnected = false;
+    QSslConfiguration m_tlsConfiguration = QSslConfiguration::defaultConfiguration();
     Limits m_limits;
     QTimer m_silence;
     QTimer m_deadline;
-    QTcpSocket m_socket;
+    QSslSocket m_socket; // plain unless m_tls
     ResponseReader m_reader;
     Result m_result;
     bool m_started = false;
@@ -138,8 +148,8 @@ private:
 // Posts body to url with the given headers, once, and waits for the whole answer in a local event
 // loop that ignores user input and holds window closes (BlockingWait). Any HTTP status is an
 // answer; a refused or lost connection, a silence or an exchange over its limits, an answer that
-// is not HTTP or is larger than maxBody is a failure.
+// is not HTTP or is larger than maxBody is a failure, and so is a TLS handshake that failed.
 Result post(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& body,
-            const Limits& limits);
+            const Limits& limits, const QSslConfiguration& tls = QSslConfiguration::defaultConfiguration());
 
 } // namespace tervalia::http

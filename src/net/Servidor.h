@@ -10,6 +10,11 @@ namespace tervalia::servidor {
 inline constexpr QLatin1StringView secaoConfiguracao("servidor");
 inline constexpr QLatin1StringView chaveHost("host");
 inline constexpr QLatin1StringView chavePorta("port");
+// "https" puts every call, upload and receipt address on TLS; absent or "http" is plain HTTP.
+inline constexpr QLatin1StringView chaveProtocolo("protocolo");
+// The certificate (PEM or DER) of the authority the server's certificate must come from, absolute
+// or relative to the program directory; absent: the system's authorities.
+inline constexpr QLatin1StringView chaveCertificado("certificado_servidor");
 
 // Web service, on host:port of the settings.
 inline constexpr QLatin1StringView caminhoServico("/ravu/server/index.php?wsdl");

@@ -2,6 +2,7 @@
 
 #include "net/HttpPost.h"
 #include "net/Servidor.h"
+#include "net/Tls.h"
 #include "storage/ReadWrite.h"
 #include "text/Windows1252.h"
 
@@ -58,24 +59,35 @@ QString decodeBody(const QByteArray& body, const QByteArray& contentType)
     return utf8.hasError() ? decodeWindows1252(body) : text;
 }
 
-QString serviceAddress(const QString& host, const QString& port)
+QString serviceAddress(const QString& scheme, const QString& host, const QString& port)
 {
-    return QLatin1String("http://") + host + QLatin1Char(':') + port + servidor::caminhoServico;
+    return scheme + QLatin1String("://") + host + QLatin1Char(':') + port + servidor::caminhoServico;
 }
 
-QUrl serviceUrl()
+// Where a call goes and, over TLS, which authorities are trusted; a setting that asks for a secure
+// connection that cannot be made refuses the call before anything is sent.
+struct Destination
 {
+    QUrl url;
+    QSslConfiguration tls;
+};
+
+Destination destination()
+{
+    const tls::Transporte transport = tls::transporteConfigurado();
+    if (!transport.erro.isEmpty())
+        throw SoapError(transport.erro, QNetworkReply::SslHandshakeFailedError);
     const QString host = ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost);
     const QString port = ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta);
     if (host.isEmpty() || port.isEmpty())
         throw SoapError(QStringLiteral("O endereço do servidor (host e port) não está definido em dipam.ini."),
                         QNetworkReply::ProtocolUnknownError);
-    const QString address = serviceAddress(host, port);
+    const QString address = serviceAddress(tls::esquemaConfigurado(), host, port);
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || url.port() <= 0)
         throw SoapError(QStringLiteral("O endereço do servidor em dipam.ini é inválido: %1").arg(address),
                         QNetworkReply::ProtocolUnknownError);
-    return url;
+    return {url, transport.configuracao};
 }
 } // namespace
 
@@ -120,13 +132,18 @@ QString montaEnvelope(const QString& operation, const QList<QPair<QString, QStri
 
 QString EnderecoServico()
 {
-    return serviceAddress(ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost),
+    return serviceAddress(tls::esquemaConfigurado(), ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost),
                           ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta));
 }
 
 SoapError::SoapError(QString description, QNetworkReply::NetworkError code)
     : std::runtime_error(description.toStdString()), m_description(std::move(description)), m_code(code)
 {
+}
+
+QString SoapError::causaSeguranca() const
+{
+    return seguranca() ? QStringLiteral("\r\n\r\n") + m_description : QString();
 }
 
 int soapTimeout()
@@ -192,7 +209,8 @@ QString EnviaSoap(const QString& operation, const QString& envelope)
 {
     // One connection per call, closed after the answer: nothing carries over from an earlier
     // exchange, and the request is never sent twice.
-    const http::Result result = http::post(serviceUrl(), cabecalhos(operation), envelope.toUtf8(), limites());
+    const Destination to = destination();
+    const http::Result result = http::post(to.url, cabecalhos(operation), envelope.toUtf8(), limites(), to.tls);
     if (result.failure)
         throw SoapError(result.failure->description, result.failure->code);
     return decodeBody(result.answer.body, result.answer.contentType);
@@ -211,8 +229,9 @@ void ChamadaSoap::iniciar()
         return;
     m_iniciada = true;
     try {
-        m_post =
-            std::make_unique<http::AsyncPost>(serviceUrl(), cabecalhos(m_operation), m_envelope.toUtf8(), limites());
+        const Destination to = destination();
+        m_post = std::make_unique<http::AsyncPost>(to.url, cabecalhos(m_operation), m_envelope.toUtf8(), limites());
+        m_post->setTls(to.tls);
     } catch (const SoapError& erro) {
         // Told from the event loop, as every other ending.
         QMetaObject::invokeMethod(

@@ -34,7 +34,8 @@ QString removeXmlForbiddenCharacters(const QString& text);
 // The whole envelope of one call: the pieces above chained, parameters in the order given.
 QString montaEnvelope(const QString& operation, const QList<QPair<QString, QString>>& params);
 
-// "http://" + host + ":" + port + the service path, read afresh from dipam.ini at every call.
+// "http://" (or "https://" with protocolo=https) + host + ":" + port + the service path, read
+// afresh from dipam.ini at every call.
 QString EnderecoServico();
 
 // A call that could not reach the server or got no complete answer from it.
@@ -46,6 +47,11 @@ public:
     // What went wrong, in Portuguese, ready for a message box.
     const QString& description() const { return m_description; }
     QNetworkReply::NetworkError code() const { return m_code; }
+    // The secure connection failed (certificate, handshake) or the settings ask for one that
+    // cannot be made: the cause matters to the user even where a fixed message is shown.
+    bool seguranca() const { return m_code == QNetworkReply::SslHandshakeFailedError; }
+    // For a fixed message: a blank line and the description when seguranca(), otherwise nothing.
+    QString causaSeguranca() const;
 
 private:
     QString m_description;
@@ -56,7 +62,8 @@ private:
 // answer body as text, whatever the HTTP status (an error page comes back as text too). Blocks the
 // caller in a local event loop that ignores user input and holds window closes until the call has
 // ended (platform/BlockingWait.h): a handler finds its window still there when the call returns.
-// Throws SoapError when the server cannot be reached, the settings give no usable address, the
+// Throws SoapError when the server cannot be reached, the settings give no usable address or ask
+// for a secure connection that cannot be made, the TLS handshake fails (net/Tls.h), the
 // server stays silent longer than the time limit or takes longer than the deadline as a whole,
 // the answer is not HTTP, is cut off, or is larger than the answer limit.
 QString EnviaSoap(const QString& operation, const QString& envelope);

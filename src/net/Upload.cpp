@@ -1,6 +1,7 @@
 #include "Upload.h"
 
 #include "net/Servidor.h"
+#include "net/Tls.h"
 #include "platform/BlockingWait.h"
 #include "platform/Pausa.h"
 #include "storage/ReadWrite.h"
@@ -10,7 +11,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <optional>
 #include <variant>
@@ -59,32 +60,38 @@ QString descricao(QAbstractSocket::SocketError erro, const QString& doSistema)
     }
 }
 
-// The wait for the connection, the one place the upload runs an event loop of its own. It ends on
-// the connect event, on an error or at the time limit; events go on being processed, user input
-// waits. True when connected.
-bool esperaConexao(QTcpSocket* socket, int limiteMs)
+bool pronto(const QSslSocket* socket, bool seguro)
 {
-    const QPointer<QTcpSocket> vivo(socket);
-    if (socket->state() != QAbstractSocket::ConnectedState && socket->error() == QAbstractSocket::UnknownSocketError) {
+    return socket->state() == QAbstractSocket::ConnectedState && (!seguro || socket->isEncrypted());
+}
+
+// The wait for the connection, the one place the upload runs an event loop of its own. It ends on
+// the connect event (over TLS: on the handshake's success), on an error or at the time limit;
+// events go on being processed, user input waits. True when ready for the request.
+bool esperaConexao(QSslSocket* socket, bool seguro, int limiteMs)
+{
+    const QPointer<QSslSocket> vivo(socket);
+    if (!pronto(socket, seguro) && socket->error() == QAbstractSocket::UnknownSocketError) {
         // A window closed while the connection is awaited closes once its handler has returned.
         const BlockingWait espera;
         QEventLoop loop;
         QTimer limite;
         limite.setSingleShot(true);
-        QObject::connect(socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+        QObject::connect(socket, seguro ? &QSslSocket::encrypted : &QSslSocket::connected, &loop, &QEventLoop::quit);
         QObject::connect(socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
         QObject::connect(socket, &QObject::destroyed, &loop, &QEventLoop::quit);
         QObject::connect(&limite, &QTimer::timeout, &loop, &QEventLoop::quit);
         limite.start(limiteMs);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    return vivo && vivo->state() == QAbstractSocket::ConnectedState;
+    return vivo && pronto(vivo, seguro);
 }
 } // namespace
 
 QString EnderecoUpload(QLatin1StringView caminho, const QString& contador, const QString& chave, const QString& gias)
 {
-    return QStringLiteral("http://") + ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) + u':' +
+    return tls::esquemaConfigurado() + QStringLiteral("://") +
+           ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) + u':' +
            ReadFromFile(servidor::secaoConfiguracao, servidor::chavePorta) + u' ' + caminho + u'?' +
            servidor::queryContador + u'=' + contador + u'&' + servidor::queryChave + u'=' + chave + u'&' +
            servidor::queryGias + u'=' + gias;
@@ -164,6 +171,14 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     const auto porta = portaDoEnvio(url.Port, pedido.portaConfiguracao);
     if (const QString* erro = std::get_if<QString>(&porta))
         return recusa(R::PortaInvalida, *erro);
+    // TLS when either the address or the settings ask for it: never in clear by a mismatch.
+    tls::Transporte transporte = tls::transporteConfigurado();
+    if (!transporte.erro.isEmpty())
+        return recusa(R::SemConexaoSegura, transporte.erro);
+    if (url.Scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 && !transporte.seguro) {
+        transporte.seguro = true;
+        transporte.configuracao = QSslConfiguration::defaultConfiguration();
+    }
     // A file that cannot be read is not sent: an empty part would be a delivery of nothing. The
     // content is read as it is sent, so that a large file is never held whole in memory.
     cancelar();
@@ -179,22 +194,32 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     m_entregues = m_escritos = m_totalEnvio = 0;
     m_houveProgresso = false;
     m_resposta.clear();
-    m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::connected, this, [this] { m_conectado = true; });
+    m_socket = new QSslSocket(this);
     m_estado = Estado::Conectando;
-    m_socket->connectToHost(url.Host, std::get<quint16>(porta));
+    if (transporte.seguro) {
+        connect(m_socket, &QSslSocket::encrypted, this, [this] { m_conectado = true; });
+        tls::conectaSeguro(*m_socket, url.Host, std::get<quint16>(porta), transporte.configuracao);
+    } else {
+        connect(m_socket, &QSslSocket::connected, this, [this] { m_conectado = true; });
+        m_socket->connectToHost(url.Host, std::get<quint16>(porta));
+    }
 
     const QPointer<Upload> vivo(this);
-    const bool ligado = esperaConexao(m_socket, m_opcoes.limiteConexaoMs);
+    const bool ligado = esperaConexao(m_socket, transporte.seguro, m_opcoes.limiteConexaoMs);
     if (!vivo)
         return recusa(R::Abandonado, {});
     if (!ligado) {
         const auto erro = m_socket->error() == QAbstractSocket::UnknownSocketError ? QAbstractSocket::SocketTimeoutError
                                                                                    : m_socket->error();
-        falha(descricao(erro, m_socket->errorString()));
+        // Over TLS a close or a failure once connected is the handshake's.
+        const bool handshake = transporte.seguro && (erro == QAbstractSocket::SslHandshakeFailedError ||
+                                                     erro == QAbstractSocket::RemoteHostClosedError ||
+                                                     erro == QAbstractSocket::SslInternalError);
+        falha(handshake ? tls::descricaoFalha(*m_socket, url.Host) : descricao(erro, m_socket->errorString()));
         return recusa(R::ConexaoFalhou, {});
     }
 
+    m_socket->disconnect(this); // the connect events are over
     connect(m_socket, &QTcpSocket::bytesWritten, this, &Upload::aoEscrever);
     connect(m_socket, &QTcpSocket::readyRead, this, &Upload::aoReceber);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &Upload::aoErro);

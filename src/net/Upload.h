@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <QTimer>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace tervalia {
 
@@ -55,7 +55,8 @@ struct PedidoUpload
 };
 
 // The address of an upload page as the delivery windows write it, with host and port read afresh
-// from dipam.ini and the blank before the path: "http://" + host + ":" + port + " " + caminho +
+// from dipam.ini and the blank before the path: "http://" ("https://" with protocolo=https) + host + ":" + port + " " +
+// caminho +
 // "?contador=" + contador + "&chave=" + chave + "&gias=" + gias.
 QString EnderecoUpload(QLatin1StringView caminho, const QString& contador, const QString& chave, const QString& gias);
 // A request for that address, with the settings' port for the fallback and the form field and
@@ -72,7 +73,8 @@ struct InicioUpload
         SemArquivo,
         HostInvalido,
         PortaInvalida,
-        ArquivoIlegivel, // nothing is sent
+        ArquivoIlegivel,  // nothing is sent
+        SemConexaoSegura, // the settings ask for a secure connection that cannot be made: nothing is sent
         ConexaoFalhou,
         Abandonado, // the component was destroyed during the wait
     };
@@ -97,7 +99,8 @@ struct RespostaUpload
     QDateTime modificadoEm;      // of the content's file when the upload started
 };
 
-// The delivery's HTTP/1.0 multipart POST, written byte for byte on a TCP socket. A delivery window
+// The delivery's HTTP/1.0 multipart POST, written byte for byte on a TCP socket, or the same bytes
+// inside TLS when the settings or the address ask for it (net/Tls.h). A delivery window
 // owns one, sets certificadoValido from its certificate check and calls iniciar from its send
 // button; the signals carry what the window shows. One answer ends the upload for good: later
 // data is dropped and iniciar does nothing more. Slots connected to these signals must not delete
@@ -123,9 +126,9 @@ public:
     // The request as built by the last iniciar that got that far.
     const Requisicao& requisicao() const { return m_requisicao; }
 
-    // Reads the file, builds the request, connects and waits for the connection (user input held
-    // back meanwhile, never longer than limiteConexaoMs), then hands the request to the socket and
-    // returns; progress, completion and the answer follow as signals.
+    // Reads the file, builds the request, connects and waits for the connection, over TLS for its
+    // handshake (user input held back meanwhile, never longer than limiteConexaoMs), then hands the request to the
+    // socket and returns; progress, completion and the answer follow as signals.
     InicioUpload iniciar(const PedidoUpload& pedido);
     // Drops the connection without any signal (the window is closing).
     void cancelar();
@@ -164,7 +167,7 @@ private:
     QByteArray m_pedaco;      // the piece being handed to the socket
     QDateTime m_modificadoEm; // of the file when the upload started
     QByteArray m_resposta;
-    QPointer<QTcpSocket> m_socket;
+    QPointer<QSslSocket> m_socket; // plain unless the settings or the address ask for TLS
     QTimer m_silencio;
 };
 

@@ -4,6 +4,7 @@
 #include "net/Enc64.h"
 #include "net/Servidor.h"
 #include "net/Soap.h"
+#include "net/Tls.h"
 #include "platform/EscolhaCertificado.h"
 #include "platform/MessageBox.h"
 #include "storage/Database.h"
@@ -75,8 +76,8 @@ ResultadoCertificado pedidoChave(QWidget* janela, const PedidoCertificado& pedid
     QString resposta;
     try {
         resposta = pedeChave(empresa.ie, empresa.cnpj);
-    } catch (const SoapError&) {
-        MessageBox::show(janela, mensagemComunicacao());
+    } catch (const SoapError& erro) {
+        MessageBox::show(janela, mensagemComunicacao() + erro.causaSeguranca());
         return resultado;
     }
     if (resposta.contains(servidor::chave::naoAutorizado)) {
@@ -186,8 +187,8 @@ QString mensagemComponentes()
 
 QString mensagemComunicacao()
 {
-    return QStringLiteral("Detectamos que há um problema de comunicação com a URL http://") +
-           ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) +
+    return QStringLiteral("Detectamos que há um problema de comunicação com a URL ") + tls::esquemaConfigurado() +
+           QStringLiteral("://") + ReadFromFile(servidor::secaoConfiguracao, servidor::chaveHost) +
            QStringLiteral(". \r\n\r\nVerifique sua conectividade de Internet. \r\n\r\n"
                           "Obs: Recomendamos solicitar assistência ao responsável pela manutenção da rede");
 }

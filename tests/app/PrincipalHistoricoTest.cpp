@@ -102,6 +102,8 @@ private slots:
     void detalhesComFalha();
 
     void protocolo_data();
+    void protocoloSeguro_data();
+    void protocoloSeguro();
     void protocolo();
     void openBrowser_data();
     void openBrowser();
@@ -561,6 +563,53 @@ void PrincipalHistoricoTest::protocolo()
             QCOMPARE(Browser::takeOpened(), QStringList{esperado});
         }
     }
+}
+
+void PrincipalHistoricoTest::protocoloSeguro_data()
+{
+    QTest::addColumn<QString>("protocolo"); // the value of protocolo= in dipam.ini
+    QTest::addColumn<QString>("esquema");   // empty: the setting is refused
+    QTest::newRow("ausente") << ""
+                             << "http";
+    QTest::newRow("http") << "http"
+                          << "http";
+    QTest::newRow("https") << "HTTPS"
+                           << "https";
+    QTest::newRow("desconhecido") << "htps"
+                                  << "";
+}
+
+// The receipt follows protocolo; a misspelled one opens nothing, and the details box, which shows a
+// fixed text for other failures, tells the cause.
+void PrincipalHistoricoTest::protocoloSeguro()
+{
+    QFETCH(QString, protocolo);
+    QFETCH(QString, esquema);
+    QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "2", "P1"))));
+    m_dir->writeSettings(QStringLiteral("ostare.example"), m_servidor->port(),
+                         {QStringLiteral("protocolo=") + protocolo});
+    grid()->setCurrentCell(0, PainelHistorico::ColReferencia);
+    QTest::mouseClick(child<QPushButton>(m_p, "cmd_Impressao"), Qt::LeftButton);
+    if (!esquema.isEmpty()) {
+        QCOMPARE(Browser::takeOpened(),
+                 QStringList{esquema + QStringLiteral("://ostare.example/protocoloDown.php?IE=0620000000123&key="
+                                                      "AB12CD34&ref=01/2025")});
+        return;
+    }
+    const QString causa = QStringLiteral("O protocolo \"htps\" da seção [servidor] de dipam.ini (protocolo=) não é "
+                                         "conhecido; use http ou https.");
+    QVERIFY(Browser::takeOpened().isEmpty());
+    auto mostradas = test::takeMessages();
+    QCOMPARE(mostradas.size(), 1);
+    QCOMPARE(mostradas[0].text, causa);
+    QCOMPARE(mostradas[0].icon, QMessageBox::Critical);
+
+    clicaLinha(0);
+    mostradas = test::takeMessages();
+    QCOMPARE(mostradas.size(), 1);
+    QCOMPARE(mostradas[0].text,
+             indisponivel + QStringLiteral("\r\n\r\n") + causa + QStringLiteral(" Nada foi enviado."));
+    QVERIFY(m_servidor->requests().isEmpty());
 }
 
 void PrincipalHistoricoTest::openBrowser_data()

@@ -131,6 +131,29 @@ TestCertificates::Pem TestCertificates::makePem(const CertProfile& profile)
     return {base + QLatin1String(".key"), base + QLatin1String(".pem")};
 }
 
+TestCertificates::Pem TestCertificates::makeServerPem(const QString& altNames, const QDateTime& validFrom,
+                                                      const QDateTime& validUntil)
+{
+    const QString d = m_dir.path();
+    const QString base = d + QStringLiteral("/s%1").arg(++m_count);
+    writeText(base + QLatin1String(".ext"), QStringLiteral("[ext]\nbasicConstraints = CA:FALSE\n"
+                                                           "extendedKeyUsage = serverAuth\nsubjectAltName = %1\n")
+                                                .arg(altNames));
+    run(QStringLiteral("openssl"),
+        {QStringLiteral("req"), QStringLiteral("-new"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+         QStringLiteral("-keyout"), base + QLatin1String(".key"), QStringLiteral("-out"), base + QLatin1String(".csr"),
+         QStringLiteral("-subj"), QStringLiteral("/O=Prefeitura de Ostare/CN=servidor"), QStringLiteral("-config"),
+         d + QLatin1String("/ca.cnf")});
+    run(QStringLiteral("openssl"),
+        {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-notext"), QStringLiteral("-config"),
+         d + QLatin1String("/ca.cnf"), QStringLiteral("-extfile"), base + QLatin1String(".ext"),
+         QStringLiteral("-extensions"), QStringLiteral("ext"), QStringLiteral("-in"), base + QLatin1String(".csr"),
+         QStringLiteral("-out"), base + QLatin1String(".pem"), QStringLiteral("-startdate"), opensslTime(validFrom),
+         QStringLiteral("-enddate"), opensslTime(validUntil)});
+    return {base + QLatin1String(".key"), base + QLatin1String(".pem")};
+}
+
 QString TestCertificates::makePkcs12(const CertProfile& profile, const QString& password)
 {
     const Pem pem = makePem(profile);

@@ -41,6 +41,10 @@ public:
         QString certificate;
     };
     Pem makePem(const CertProfile& profile);
+    // A server's key and certificate (PEM) from the same authority: subjectAltName as openssl
+    // writes it ("DNS:localhost,IP:127.0.0.1").
+    Pem makeServerPem(const QString& altNames, const QDateTime& validFrom, const QDateTime& validUntil);
+    QString authority() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
     // A PKCS#12 file holding the certificate and its key.
     QString makePkcs12(const CertProfile& profile, const QString& password = QStringLiteral("teste"));
 

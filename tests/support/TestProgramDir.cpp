@@ -54,10 +54,12 @@ void TestProgramDir::installFromDist(const QString& name) const
         throw std::runtime_error("cannot copy " + name.toStdString() + " from the ready program directory");
 }
 
-void TestProgramDir::writeSettings(const QString& host, const QString& port) const
+void TestProgramDir::writeSettings(const QString& host, const QString& port, const QStringList& extra) const
 {
-    writeFile(QStringLiteral("dipam.ini"),
-              QStringLiteral("[servidor]\r\nhost=%1\r\nport=%2\r\n").arg(host, port).toUtf8());
+    QString text = QStringLiteral("[servidor]\r\nhost=%1\r\nport=%2\r\n").arg(host, port);
+    for (const QString& line : extra)
+        text += line + QStringLiteral("\r\n");
+    writeFile(QStringLiteral("dipam.ini"), text.toUtf8());
 }
 
 } // namespace tervalia::test

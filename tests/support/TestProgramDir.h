@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace tervalia::test {
@@ -22,8 +23,8 @@ public:
     // Copies one more file of the ready program directory (vaf_limpo.db, fbexport), keeping its
     // permissions.
     void installFromDist(const QString& name) const;
-    // dipam.ini pointing at host and port.
-    void writeSettings(const QString& host, const QString& port) const;
+    // dipam.ini pointing at host and port; extra lines ("protocolo=https") follow in the same section.
+    void writeSettings(const QString& host, const QString& port, const QStringList& extra = {}) const;
 
 private:
     QTemporaryDir m_dir;

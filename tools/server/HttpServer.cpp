@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 #include <QRandomGenerator>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -101,6 +103,8 @@ private:
         const HttpRequest& request = m_parser.request();
         m_socket->write(response.toBytes(request.version, request.method != "HEAD"));
         connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::finishWhenSent);
+        if (auto* tls = qobject_cast<QSslSocket*>(m_socket))
+            connect(tls, &QSslSocket::encryptedBytesWritten, this, &Connection::finishWhenSent);
         finishWhenSent();
         m_timer.start(lingerMs);
         emit m_server.served(logLine(request, QStringLiteral("%1 %2").arg(response.status).arg(response.note)));
@@ -114,7 +118,8 @@ private:
         if (m_finished)
             return;
         m_socket->flush();
-        if (m_socket->bytesToWrite() > 0)
+        const auto* tls = qobject_cast<QSslSocket*>(m_socket);
+        if (m_socket->bytesToWrite() > 0 || (tls && tls->encryptedBytesToWrite() > 0))
             return; // called again by bytesWritten
         m_finished = true;
         ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
@@ -132,7 +137,21 @@ private:
 HttpServer::HttpServer(RequestHandler& handler, HttpLimits limits, QObject* parent)
     : QObject(parent), m_handler(handler), m_limits(limits)
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &HttpServer::acceptConnections);
+    useServer(std::make_unique<QTcpServer>());
+}
+
+void HttpServer::useServer(std::unique_ptr<QTcpServer> server)
+{
+    m_server = std::move(server);
+    // Over TLS a connection is pending only once its handshake has succeeded.
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, &HttpServer::acceptConnections);
+}
+
+void HttpServer::setTls(const QSslConfiguration& configuration)
+{
+    auto server = std::make_unique<QSslServer>();
+    server->setSslConfiguration(configuration);
+    useServer(std::move(server));
 }
 
 HttpServer::~HttpServer()
@@ -144,11 +163,11 @@ HttpServer::~HttpServer()
 bool HttpServer::listen(quint16 port)
 {
     if (port != 0)
-        return m_server.listen(QHostAddress::LocalHost, port);
+        return m_server->listen(QHostAddress::LocalHost, port);
     // The upload client reads the port of its address as a 16-bit signed number, so a port the
     // system would pick (32768 and up) could not be reached by it.
     for (int attempt = 0; attempt < 200; ++attempt) {
-        if (m_server.listen(QHostAddress::LocalHost, quint16(QRandomGenerator::global()->bounded(20000, 32768))))
+        if (m_server->listen(QHostAddress::LocalHost, quint16(QRandomGenerator::global()->bounded(20000, 32768))))
             return true;
     }
     return false;
@@ -156,7 +175,7 @@ bool HttpServer::listen(quint16 port)
 
 void HttpServer::acceptConnections()
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         if (m_open >= maxOpenConnections) {
             socket->abort();
             socket->deleteLater();

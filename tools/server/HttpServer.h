@@ -5,13 +5,15 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
+#include <QSslConfiguration>
 #include <QTcpServer>
 
 namespace tervalia::standin {
 
 class RequestHandler;
 
-// Listens on 127.0.0.1 and answers one request per connection, then closes it. Whatever arrives, a
+// Listens on 127.0.0.1, plain or over TLS, and answers one request per connection, then closes it. Whatever arrives, a
 // malformed request gets an error answer and the server goes on.
 class HttpServer : public QObject
 {
@@ -21,9 +23,11 @@ public:
     explicit HttpServer(RequestHandler& handler, HttpLimits limits = {}, QObject* parent = nullptr);
     ~HttpServer() override;
 
+    // Serves over TLS with this certificate and key from now on; before listen().
+    void setTls(const QSslConfiguration& configuration);
     bool listen(quint16 port); // 0 picks a free port from 20000 to 32767
-    quint16 port() const { return m_server.serverPort(); }
-    QString errorString() const { return m_server.errorString(); }
+    quint16 port() const { return m_server->serverPort(); }
+    QString errorString() const { return m_server->errorString(); }
 
     // A connection that sends nothing for this long gets 408 and is closed.
     void setIdleTimeout(int ms) { m_idleMs = ms; }
@@ -39,10 +43,11 @@ signals:
 
 private:
     void acceptConnections();
+    void useServer(std::unique_ptr<QTcpServer> server);
 
     RequestHandler& m_handler;
     HttpLimits m_limits;
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
     int m_idleMs = 30000;
     std::function<int(const HttpRequest&)> m_delay;
     std::function<bool(const HttpRequest&)> m_drop;

@@ -1,5 +1,5 @@
 // tervalia-server: a stand-in for the municipality's server, for the demo and the tests. It listens on
-// 127.0.0.1 only and keeps its state in an SQLite file of its own.
+// 127.0.0.1 only, plain HTTP or TLS (--tls), and keeps its state in an SQLite file of its own.
 #include "net/Servidor.h"
 #include "server/HttpServer.h"
 #include "server/RequestHandler.h"
@@ -11,6 +11,10 @@
 #include <memory>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 
 using namespace tervalia;
 using namespace tervalia::standin;
@@ -34,6 +38,32 @@ bool isUpload(const HttpRequest& request)
 {
     const QString path = QString::fromLatin1(request.path());
     return path == servidor::caminhoUploadVaf || path == servidor::caminhoUploadSimples;
+}
+
+// The server's certificate (with any intermediates after it) and its key, PEM; an error in Portuguese.
+QString readTls(const QString& certificateFile, const QString& keyFile, QSslConfiguration& configuration)
+{
+    if (!QSslSocket::supportsSsl())
+        return QStringLiteral("TLS indisponível (falta a biblioteca OpenSSL 3)");
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(certificateFile, QSsl::Pem);
+    if (chain.isEmpty())
+        return QStringLiteral("nenhum certificado PEM em %1").arg(certificateFile);
+    QFile file(keyFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("não foi possível ler %1: %2").arg(keyFile, file.errorString());
+    const QByteArray pem = file.readAll();
+    QSslKey key;
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Ec, QSsl::Rsa, QSsl::Dsa}) {
+        if (key.isNull())
+            key = QSslKey(pem, algorithm, QSsl::Pem);
+    }
+    if (key.isNull())
+        return QStringLiteral("nenhuma chave privada PEM sem senha em %1").arg(keyFile);
+    configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone); // clients bring no certificate
+    return {};
 }
 
 bool readPort(const QString& text, quint16& port)
@@ -78,8 +108,15 @@ int main(int argc, char* argv[])
         QStringLiteral("drop-upload"),
         QStringLiteral("Descarta sem resposta a conexão do N-ésimo envio de arquivo (1 é o primeiro)."),
         QStringLiteral("n"));
-    cli.addOptions(
-        {portOption, stateOption, seedOption, clockOption, receiptOption, historyDelayOption, dropUploadOption});
+    const QCommandLineOption tlsOption(
+        QStringLiteral("tls"),
+        QStringLiteral("Atende em TLS: --tls CERTIFICADO CHAVE (arquivos PEM; o certificado pode vir seguido da "
+                       "cadeia). Sem esta opção, HTTP simples."),
+        QStringLiteral("certificado"));
+    cli.addOptions({portOption, stateOption, seedOption, clockOption, receiptOption, historyDelayOption,
+                    dropUploadOption, tlsOption});
+    cli.addPositionalArgument(QStringLiteral("chave"), QStringLiteral("Chave privada de --tls."),
+                              QStringLiteral("[CHAVE]"));
     cli.process(app);
 
     quint16 port = 0;
@@ -125,8 +162,23 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    QSslConfiguration tls;
+    if (cli.isSet(tlsOption) != (cli.positionalArguments().size() == 1) || cli.positionalArguments().size() > 1) {
+        printLine(stderr, QStringLiteral("tervalia-server: use --tls CERTIFICADO CHAVE"));
+        return 2;
+    }
+    if (cli.isSet(tlsOption)) {
+        if (const QString erro = readTls(cli.value(tlsOption), cli.positionalArguments().first(), tls);
+            !erro.isEmpty()) {
+            printLine(stderr, QStringLiteral("tervalia-server: %1").arg(erro));
+            return 2;
+        }
+    }
+
     RequestHandler handler(*store, clock);
     HttpServer server(handler);
+    if (cli.isSet(tlsOption))
+        server.setTls(tls);
     if (historyDelay > 0)
         server.setAnswerDelay([historyDelay](const HttpRequest& r) { return isHistoryCall(r) ? historyDelay : 0; });
     if (dropUpload > 0)
@@ -143,6 +195,8 @@ int main(int argc, char* argv[])
     QObject::connect(&server, &HttpServer::served, log);
 
     HttpServer receipts(handler);
+    if (cli.isSet(tlsOption))
+        receipts.setTls(tls);
     quint16 receiptPort = 0;
     if (cli.isSet(receiptOption)) {
         if (!readPort(cli.value(receiptOption), receiptPort) || !receipts.listen(receiptPort))
