@@ -343,9 +343,15 @@ void UploadSimplesTest::marcas()
 void UploadSimplesTest::servidorHostil_data()
 {
     QTest::addColumn<QString>("caso");
-    QTest::newRow("refused") << "recusa";
-    QTest::newRow("closed without a word") << "fecha";
-    QTest::newRow("never answers") << "silencio";
+    QTest::addColumn<QString>("motivo");
+    const QString fechou =
+        QStringLiteral("O servidor encerrou a conexão antes de responder; a entrega não foi confirmada.");
+    QTest::newRow("refused") << "recusa"
+                             << "O servidor recusou a conexão.";
+    QTest::newRow("closed without a word") << "fecha" << fechou;
+    QTest::newRow("never answers") << "silencio"
+                                   << "O servidor não respondeu dentro do tempo limite.";
+    QTest::newRow("resets") << "reset" << fechou;
 }
 
 // Each says what failed and leaves the window open with the file chosen, the main window usable;
@@ -353,6 +359,7 @@ void UploadSimplesTest::servidorHostil_data()
 void UploadSimplesTest::servidorHostil()
 {
     QFETCH(QString, caso);
+    QFETCH(QString, motivo);
     test::HttpDouble http(true);
     QString porta = http.port();
     if (caso == QLatin1String("recusa")) {
@@ -362,6 +369,7 @@ void UploadSimplesTest::servidorHostil()
         livre.close();
     }
     http.setSilent(caso == QLatin1String("silencio"));
+    http.setReset(caso == QLatin1String("reset"));
     http.setAnswer({});
     m_dir->writeSettings(QStringLiteral("127.0.0.1"), porta);
     Principal::instance()->show();
@@ -379,9 +387,10 @@ void UploadSimplesTest::servidorHostil()
     QList<MessageBox::Shown> vistas;
     QTRY_VERIFY_WITH_TIMEOUT((vistas += test::takeMessages(), !vistas.isEmpty()), 10000);
     QCOMPARE(vistas.size(), 1);
-    QVERIFY2(vistas[0].text.startsWith(QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) "
-                                                      "não foi concluída.")),
-             qPrintable(vistas[0].text));
+    QCOMPARE(vistas[0].text, QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) não foi "
+                                            "concluída.\r\n%1\r\nO arquivo escolhido foi mantido para uma nova "
+                                            "tentativa.")
+                                 .arg(motivo));
     QVERIFY(janela && janela->isVisible());
     QVERIFY(Principal::instance()->isEnabled());
     QVERIFY(child<QLabel>(janela, "lblSendSpeed")->isHidden());
