@@ -6,6 +6,7 @@
 #include "delivery/frmUploadSimples.h"
 #include "delivery/PainelUpload.h"
 #include "net/HttpDouble.h"
+#include "net/Soap.h"
 #include "platform/CertStore.h"
 #include "platform/EscolhaCertificado.h"
 #include "platform/Pausa.h"
@@ -94,6 +95,8 @@ private slots:
     void marcas();
     void servidorHostil_data();
     void servidorHostil();
+    void servidorMentiroso_data();
+    void servidorMentiroso();
     void entregaNoServidor_data();
     void entregaNoServidor();
     void despachoSemContador();
@@ -159,6 +162,8 @@ void UploadSimplesTest::init()
 
 void UploadSimplesTest::cleanup()
 {
+    setSoapTimeoutForTests(0);
+    setSoapDeadlineForTests(0);
     test::finishGuiTest();
     EscolhaCertificado::reset();
     m_dir.reset();
@@ -407,6 +412,48 @@ void UploadSimplesTest::servidorHostil()
     QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
     QVERIFY(bom.requests().first().target.endsWith("&chave=R2D5L6YB&gias="));
     test::takeMessages(); // the refresh could not read the double's answer
+}
+
+void UploadSimplesTest::servidorMentiroso_data()
+{
+    QTest::addColumn<QString>("caso"); // HttpDouble::playHostile, or "500": an error page
+    QTest::newRow("error page") << "500";
+    QTest::newRow("not HTTP") << "garbage";
+    QTest::newRow("drips") << "dripping";
+}
+
+// Whatever first comes back is the answer: the delivery is told as not accepted, with the server's
+// words, and kept with them; the file chosen is untouched.
+void UploadSimplesTest::servidorMentiroso()
+{
+    QFETCH(QString, caso);
+    test::HttpDouble http(true);
+    const QByteArray pagina = test::HttpDouble::answer("<html>erro</html>", "text/html", "500 Internal Server Error");
+    if (!http.playHostile(caso))
+        http.setAnswer(pagina);
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), http.port());
+    setSoapTimeoutForTests(1000); // the refresh after the delivery asks the same server
+    setSoapDeadlineForTests(2000);
+    Principal::instance()->show();
+    QPointer<frmUploadSimples> janela = abreJanela(QStringLiteral("a.pdf"), pdf.toUtf8());
+    enviaPelaJanela(janela);
+    QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
+    for (const MessageBox::Shown& m : test::takeMessages()) // the refresh's, against the same server
+        QVERIFY2(!m.text.startsWith(QStringLiteral("A entrega de")), qPrintable(m.text));
+    const QList<Entrega> copias = listaEntregas();
+    QCOMPARE(copias.size(), 1);
+    QVERIFY(!copias[0].resposta.isEmpty());
+    QVERIFY(caso == QLatin1String("500") ? copias[0].resposta == pagina : !copias[0].resposta.contains("PROTOCOLO"));
+    const QString primeira =
+        copias[0].primeiraLinhaResposta.isEmpty() ? QStringLiteral("(vazia)") : copias[0].primeiraLinhaResposta;
+    QCOMPARE(child<QLabel>(Principal::instance(), "lblResultadoEntrega")->text(),
+             QStringLiteral("Entrega de Restaurante Sabor de Minas ME (IE 7025551230008) não aceita pelo servidor. "
+                            "Resposta do servidor: ") +
+                 primeira);
+    QFile escolhido(m_dir->file(QStringLiteral("a.pdf")));
+    QVERIFY(escolhido.open(QIODevice::ReadOnly));
+    QCOMPARE(escolhido.readAll(), pdf.toUtf8());
+    QVERIFY(Principal::instance()->isEnabled());
 }
 
 void UploadSimplesTest::entregaNoServidor_data()
