@@ -72,7 +72,8 @@ CopiaBanco copiaBanco(const QString& caminho)
     } while (codigo == SQLITE_OK || codigo == SQLITE_BUSY || codigo == SQLITE_LOCKED);
     sqlite3_backup_finish(backup);
     if (codigo != SQLITE_DONE) {
-        copia.erro = origem.erro(codigo);
+        // The step's failure is the backup's own: the source connection would say "not an error".
+        copia.erro = descricaoErroBanco(codigo, QString::fromUtf8(sqlite3_errstr(codigo)));
         return copia;
     }
     copia.empresas = memoria.empresas(codigo);

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 
 namespace tervalia {
@@ -34,11 +35,22 @@ QString nomeCopia(const QString& arquivo)
     return nome;
 }
 
+// Why a write just failed. A write cut short by a full disk leaves Qt without a reason of its own
+// ("Unknown error"): the system's code tells it.
+QString falhaEscrita(const QFileDevice& file)
+{
+    const int codigo = errno;
+    if (codigo == ENOSPC || codigo == EDQUOT || codigo == EFBIG)
+        return QStringLiteral("O disco está cheio: não há espaço para gravar.");
+    return file.errorString();
+}
+
 QString escreve(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
+        return falhaEscrita(file);
     return {};
 }
 
@@ -118,12 +130,14 @@ QString copiaComHash(const QString& origem, const QString& destino, Entrega& e)
         if (n < 0)
             return in.errorString();
         hash.addData(QByteArrayView(pedaco.constData(), n));
+        errno = 0;
         if (out.write(pedaco.constData(), n) != n)
-            return out.errorString();
+            return falhaEscrita(out);
         e.tamanho += n;
     }
     e.sha256 = QString::fromLatin1(hash.result().toHex());
-    return out.commit() ? QString() : out.errorString();
+    errno = 0;
+    return out.commit() ? QString() : falhaEscrita(out);
 }
 
 // Writes the entry's folder; escreveCopia writes the content's copy to the path given (or

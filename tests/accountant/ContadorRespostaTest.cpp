@@ -3,6 +3,7 @@
 #include "accountant/frmContador.h"
 #include "BuildConfig.h"
 #include "net/HttpDouble.h"
+#include "net/Soap.h"
 #include "server/SoapMessage.h"
 #include "storage/Cadastro.h"
 #include "support/GuiTest.h"
@@ -112,6 +113,8 @@ void ContadorRespostaTest::init()
 
 void ContadorRespostaTest::cleanup()
 {
+    setSoapTimeoutForTests(0);
+    setSoapDeadlineForTests(0);
     test::finishGuiTest();
     m_dir.reset();
 }
@@ -147,6 +150,10 @@ void ContadorRespostaTest::soRespostaLegivelRegistra_data()
     QTest::newRow("resultado fora do lugar") << HttpDouble::answer("<E><B><return>x</return></B></E>") << false;
     QTest::newRow("lixo") << QByteArray("\x01\x02 lixo\r\n\r\n") << false;
     QTest::newRow("conexao derrubada sem resposta") << QByteArray() << false;
+    // Hostile servers by name (HttpDouble::playHostile).
+    QTest::newRow("servidor mudo") << QByteArray("silent") << false;
+    QTest::newRow("servidor gotejando") << QByteArray("dripping") << false;
+    QTest::newRow("conexao reiniciada") << QByteArray("reset") << false;
 }
 
 void ContadorRespostaTest::soRespostaLegivelRegistra()
@@ -154,8 +161,11 @@ void ContadorRespostaTest::soRespostaLegivelRegistra()
     QFETCH(QByteArray, resposta);
     QFETCH(bool, registra);
     HttpDouble servidor;
-    servidor.setAnswer(resposta);
+    if (!servidor.playHostile(QString::fromLatin1(resposta)))
+        servidor.setAnswer(resposta);
     m_dir->writeSettings(QStringLiteral("127.0.0.1"), servidor.port());
+    setSoapTimeoutForTests(1000);
+    setSoapDeadlineForTests(2000);
     frmContador* w = abreEAltera();
 
     clicaOk(w);

@@ -403,7 +403,8 @@ void CopiaSegurancaTest::copiaRecusada_data()
     QTest::newRow("disco cheio") << "cheio"
                                  << "O disco está cheio: não há espaço para gravar.";
     QTest::newRow("banco danificado") << "banco"
-                                      << "O banco de dados não pôde ser copiado: O arquivo do banco";
+                                      << "O banco de dados não pôde ser copiado: O arquivo do banco de dados está "
+                                         "danificado ou não é um banco de dados. (file is not a database)";
 }
 
 // A backup that cannot be written says why and leaves no file, not even half of one.

@@ -1,5 +1,6 @@
 #include "app/Principal.h"
 #include "net/HttpDouble.h"
+#include "net/Soap.h"
 #include "support/GuiTest.h"
 #include "support/TestProgramDir.h"
 
@@ -63,13 +64,6 @@ QString historicoAtual(const QString& entregas = {})
 {
     return historico(dataServidor, QStringLiteral("1.15.01"), entregas);
 }
-
-QString portaMorta()
-{
-    QTcpServer livre;
-    livre.listen(QHostAddress::LocalHost, 0);
-    return QString::number(livre.serverPort());
-}
 } // namespace
 
 class PrincipalHistoricoTest : public QObject
@@ -132,6 +126,8 @@ void PrincipalHistoricoTest::init()
 
 void PrincipalHistoricoTest::cleanup()
 {
+    setSoapTimeoutForTests(0);
+    setSoapDeadlineForTests(0);
     test::finishGuiTest();
     QLocale::setDefault(QLocale::c());
     m_servidor.reset();
@@ -368,18 +364,31 @@ void PrincipalHistoricoTest::atualizaDuasVezesMesmoEstado()
 
 void PrincipalHistoricoTest::atualizaFalhas_data()
 {
-    QTest::addColumn<QByteArray>("resposta");
+    QTest::addColumn<QByteArray>("resposta"); // or the name of a hostile server (HttpDouble::playHostile)
     QTest::addColumn<Resultado::Falha>("falha");
     QTest::addColumn<bool>("gridVazio");
-    QTest::newRow("servidor fora do ar") << QByteArray() << Resultado::Transferencia << false;
+    QTest::addColumn<QString>("descricao"); // how the description starts
+    const QString morto = QStringLiteral("O servidor recusou a conexão.");
+    QTest::newRow("servidor fora do ar") << QByteArray("dead") << Resultado::Transferencia << false << morto;
+    QTest::newRow("servidor mudo") << QByteArray("silent") << Resultado::Transferencia << false
+                                   << "O servidor não respondeu dentro do tempo limite.";
+    QTest::newRow("servidor gotejando") << QByteArray("dripping") << Resultado::Transferencia << false
+                                        << "O servidor não completou a resposta dentro do tempo limite.";
+    QTest::newRow("conexao reiniciada") << QByteArray("reset") << Resultado::Transferencia << false
+                                        << "O servidor encerrou a conexão antes de responder.";
+    QTest::newRow("resposta nao http") << QByteArray("garbage") << Resultado::Transferencia << false
+                                       << "O servidor enviou uma resposta que não é HTTP.";
     QTest::newRow("pagina de erro") << test::HttpDouble::answer("<html><body>Erro interno", "text/html", "500 Erro")
-                                    << Resultado::RespostaIlegivel << true;
+                                    << Resultado::RespostaIlegivel << true
+                                    << "A resposta do servidor não pôde ser lida.";
     QTest::newRow("historico nao xml") << respostaSoap(QStringLiteral("Servidor em manutenção"))
-                                       << Resultado::HistoricoInvalido << true;
+                                       << Resultado::HistoricoInvalido << true
+                                       << "O histórico enviado pelo servidor não pôde ser lido: ";
     QTest::newRow("data ilegivel") << respostaSoap(historico(QStringLiteral("99/99/9999 99:99:99"), "1.15.01"))
-                                   << Resultado::DataInvalida << true;
+                                   << Resultado::DataInvalida << true
+                                   << "A data do servidor não pôde ser lida: \"99/99/9999 99:99:99\".";
     QTest::newRow("historico sem data") << respostaSoap(QStringLiteral("<listaTransferencias/>"))
-                                        << Resultado::DataInvalida << true;
+                                        << Resultado::DataInvalida << true << "A data do servidor não pôde ser lida: ";
 }
 
 // Each failure reaches the caller; the date and working year of the last good refresh stay.
@@ -388,15 +397,17 @@ void PrincipalHistoricoTest::atualizaFalhas()
     QFETCH(QByteArray, resposta);
     QFETCH(Resultado::Falha, falha);
     QFETCH(bool, gridVazio);
+    QFETCH(QString, descricao);
     QVERIFY(atualiza(historicoAtual(entrega("01/2025", "1", "P1"))).ok());
-    if (resposta.isEmpty())
-        m_dir->writeSettings(QStringLiteral("127.0.0.1"), portaMorta());
-    m_servidor->setAnswer(resposta);
+    if (!m_servidor->playHostile(QString::fromLatin1(resposta)))
+        m_servidor->setAnswer(resposta);
+    setSoapTimeoutForTests(1000);
+    setSoapDeadlineForTests(2000);
 
     const Resultado r = m_p->RecebeDadosServer();
     QCOMPARE(r.falha, falha);
     QVERIFY(!r.ok());
-    QVERIFY(!r.descricao.isEmpty());
+    QVERIFY2(r.descricao.startsWith(descricao), qPrintable(r.descricao));
     const auto mostradas = test::takeMessages();
     if (falha == Resultado::RespostaIlegivel) {
         QCOMPARE(mostradas.size(), 1);
@@ -496,7 +507,11 @@ void PrincipalHistoricoTest::detalhesComFalha_data()
                                  << "Tervalia - MG";
     QTest::newRow("pagina de erro") << test::HttpDouble::answer("<html>", "text/html", "404 Nao") << indisponivel
                                     << "Tervalia - MG";
-    QTest::newRow("servidor fora do ar") << QByteArray() << indisponivel << "Tervalia - MG";
+    QTest::newRow("servidor fora do ar") << QByteArray("dead") << indisponivel << "Tervalia - MG";
+    QTest::newRow("servidor mudo") << QByteArray("silent") << indisponivel << "Tervalia - MG";
+    QTest::newRow("servidor gotejando") << QByteArray("dripping") << indisponivel << "Tervalia - MG";
+    QTest::newRow("conexao reiniciada") << QByteArray("reset") << indisponivel << "Tervalia - MG";
+    QTest::newRow("resposta nao http") << QByteArray("garbage") << indisponivel << "Tervalia - MG";
 }
 
 // A failed details load leaves the tree with what it had.
@@ -508,9 +523,10 @@ void PrincipalHistoricoTest::detalhesComFalha()
     QVERIFY(m_p->historico()->CarregaArvoreDetalhes(
         QStringLiteral("<anterior><m><DETALHE>antes</DETALHE></m></anterior>")));
     QVERIFY(m_p->historico()->PopulaGridTransmissoes(historicoAtual(entrega("01/2025", "2", "P1"))));
-    if (resposta.isEmpty())
-        m_dir->writeSettings(QStringLiteral("127.0.0.1"), portaMorta());
-    m_servidor->setAnswer(resposta);
+    if (!m_servidor->playHostile(QString::fromLatin1(resposta)))
+        m_servidor->setAnswer(resposta);
+    setSoapTimeoutForTests(1000);
+    setSoapDeadlineForTests(2000);
 
     clicaLinha(0);
     const auto mostradas = test::takeMessages();

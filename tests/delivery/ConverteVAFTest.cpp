@@ -18,8 +18,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <memory>
+#include <optional>
 
 using namespace tervalia;
 using namespace tervalia::test;
@@ -39,7 +43,35 @@ QByteArray sha(const QString& path)
     return QCryptographicHash::hash(fileContent(path), QCryptographicHash::Sha256);
 }
 
-enum class Setup { None, NoTemplate, NoTool, BrokenTemplate, FailingTool, NoAccessTemplate, BrokenAccessTemplate };
+enum class Setup {
+    None,
+    NoTemplate,
+    NoTool,
+    BrokenTemplate,
+    FailingTool,
+    NoAccessTemplate,
+    BrokenAccessTemplate,
+    CrashingTool,
+    DiskFull
+};
+
+// While it lives, no file of this process or of the tools it starts may grow past the given size:
+// a write beyond fails (EFBIG) as on a full disk.
+class LimiteDisco
+{
+public:
+    explicit LimiteDisco(qint64 bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_antes);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit novo{rlim_t(bytes), m_antes.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &novo);
+    }
+    ~LimiteDisco() { ::setrlimit(RLIMIT_FSIZE, &m_antes); }
+
+private:
+    rlimit m_antes{};
+};
 
 // A decimal as sign and significant digits, so that "5", "5.00" and "5.0000" compare equal.
 QString decimalNormal(QString t)
@@ -148,6 +180,10 @@ void ConverteVAFTest::initTestCase()
     QFile lixo(user(QStringLiteral("LIXO.GDB")));
     QVERIFY(lixo.open(QIODevice::WriteOnly) && lixo.write(QByteArray(8192, 'x')) == 8192);
     lixo.close();
+    const QByteArray inteiro = fileContent(user(QStringLiteral("VAF.GDB")));
+    QFile truncado(user(QStringLiteral("TRUNCADO.GDB")));
+    QVERIFY(truncado.open(QIODevice::WriteOnly) && truncado.write(inteiro.left(inteiro.size() / 2)) > 0);
+    truncado.close();
     m_shaBefore = sha(user(QStringLiteral("VAF.GDB")));
 
     m_prog = std::make_unique<TestProgramDir>();
@@ -497,6 +533,14 @@ void ConverteVAFTest::failures_data()
     QTest::newRow("template without tables")
         << "VAF.GDB" << int(Setup::BrokenTemplate) << 0 << QStringList{"Não foi possível limpar a tabela CNAEF"};
     QTest::newRow("no file") << "NADA.GDB" << int(Setup::None) << 0 << QStringList{"NADA.GDB não foi encontrado"};
+    QTest::newRow("truncated file") << "TRUNCADO.GDB" << int(Setup::None) << int(fbexport::ErroLeitura)
+                                    << QStringList{"Não foi possível exportar a tabela", "código 6", "TRUNCADO.GDB"};
+    QTest::newRow("tool crashes") << "VAF.GDB" << int(Setup::CrashingTool) << 0
+                                  << QStringList{"O programa de exportação terminou de forma anormal ao exportar a "
+                                                 "tabela CNAEF."};
+    QTest::newRow("disk full") << "VAF.GDB" << int(Setup::DiskFull) << 0
+                               << QStringList{"Não foi possível copiar o arquivo", "VAF.GDB",
+                                              "para a pasta temporária."};
 }
 
 void ConverteVAFTest::failures()
@@ -515,15 +559,21 @@ void ConverteVAFTest::failures()
             dir.installFromDist(QStringLiteral("vaf_limpo.mdb"));
         if (Setup(setup) == Setup::BrokenAccessTemplate)
             dir.writeFile(QStringLiteral("vaf_limpo.mdb"), "não é um banco de dados");
-        if (Setup(setup) == Setup::FailingTool) {
-            dir.writeFile(QStringLiteral("fbexport"), "#!/bin/sh\necho 'falhou de propósito' >&2\nexit 9\n");
+        if (Setup(setup) == Setup::FailingTool || Setup(setup) == Setup::CrashingTool) {
+            dir.writeFile(QStringLiteral("fbexport"), Setup(setup) == Setup::CrashingTool
+                                                          ? "#!/bin/sh\nkill -SEGV $$\n"
+                                                          : "#!/bin/sh\necho 'falhou de propósito' >&2\nexit 9\n");
             QFile::setPermissions(dir.file(QStringLiteral("fbexport")), QFile::ReadOwner | QFile::ExeOwner);
         } else if (Setup(setup) != Setup::NoTool) {
             dir.installFromDist(QStringLiteral("fbexport"));
         }
         dir.writeFile(QStringLiteral("vaf.db"), "resto de uma conversão anterior");
         dir.writeFile(QStringLiteral("vaf.mdb"), "resto de uma conversão anterior");
+        std::optional<LimiteDisco> cheio;
+        if (Setup(setup) == Setup::DiskFull)
+            cheio.emplace(64 * 1024);
         const ResultadoConversao r = ConverteVAF(user(gdb));
+        cheio.reset();
         QVERIFY(!r.ok);
         for (const QString& part : message)
             QVERIFY2(r.erro.contains(part), qPrintable(r.erro));

@@ -12,6 +12,9 @@
 #include <QTest>
 #include <QUrl>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 
 using namespace tervalia;
@@ -117,6 +120,46 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.startsWith(QStringLiteral("A pasta desta entrega não existe mais")));
         QVERIFY(Browser::takeOpened().isEmpty());
+    }
+
+    // A disk that fills during the copy: the entry is kept with what the server said, without a
+    // copy or half of one, and the entries before it are untouched.
+    void aFullDiskKeepsTheEntryWithoutItsCopy()
+    {
+        Entrega antes = entrega(QStringLiteral("7001234500028"), QStringLiteral("Mercearia"),
+                                QDateTime(QDate(2026, 3, 4), QTime(9, 0)), QStringLiteral("a.pdf"));
+        QVERIFY(gravaEntrega(antes, QByteArray(100 * 1024, 'a')).isEmpty());
+        const QString enviado = m_dir->file(QStringLiteral("VAF.MDB"));
+        m_dir->writeFile(QStringLiteral("VAF.MDB"), QByteArray(300 * 1024, 'v'));
+        const QFileInfo info(enviado);
+        Entrega e = entrega(QStringLiteral("7019876540034"), QStringLiteral("Serralheria"),
+                            QDateTime(QDate(2026, 3, 5), QTime(9, 0)), QStringLiteral("VAF.MDB"));
+        QString erro;
+        {
+            rlimit atual{};
+            ::getrlimit(RLIMIT_FSIZE, &atual);
+            const rlimit cheio{64 * 1024, atual.rlim_max};
+            std::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &cheio);
+            erro = gravaEntregaDeArquivo(e, enviado, info.size(), info.lastModified());
+            ::setrlimit(RLIMIT_FSIZE, &atual);
+        }
+        QCOMPARE(erro, QStringLiteral("A cópia desta entrega não pôde ser guardada em \"%1\": O disco está cheio: não "
+                                      "há espaço para gravar.")
+                           .arg(m_dir->file(QStringLiteral("entregas"))));
+        const QList<Entrega> lista = listaEntregas();
+        QCOMPARE(lista.size(), 2);
+        QCOMPARE(lista[0].ie, antes.ie);
+        QCOMPARE(lista[0].tamanho, 100 * 1024);
+        QCOMPARE(lista[1].primeiraLinhaResposta, QStringLiteral("ENTREGA RECEBIDA - PROTOCOLO 2026000004"));
+        QVERIFY(lista[1].sha256.isEmpty());
+        QCOMPARE(QDir(lista[1].pasta).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("entrega.json"), QStringLiteral("requisicao.txt"),
+                              QStringLiteral("resposta.txt")}));
+        QCOMPARE(QDir(m_dir->file(QStringLiteral("entregas")))
+                     .entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)
+                     .size(),
+                 2);
     }
 
 private:

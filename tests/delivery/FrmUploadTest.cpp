@@ -4,12 +4,14 @@
 #include "app/Principal.h"
 #include "delivery/EscolhaArquivo.h"
 #include "net/HttpDouble.h"
+#include "net/Soap.h"
 #include "platform/CertStore.h"
 #include "platform/EscolhaCertificado.h"
 #include "platform/Pausa.h"
 #include "platform/ProgramDir.h"
 #include "storage/Cadastro.h"
 #include "storage/Database.h"
+#include "storage/Entregas.h"
 #include "support/GuiTest.h"
 #include "support/TestCertificates.h"
 #include "support/TestProgramDir.h"
@@ -110,6 +112,8 @@ private slots:
     void arquivoAntigo();
     void selecaoParaCimaBytesEnviados();
     void segundoEnvioNaoRepete();
+    void servidorHostil_data();
+    void servidorHostil();
     void anoRecusadoUmaVez();
     void selPRF();
 
@@ -175,6 +179,8 @@ void FrmUploadTest::init()
 
 void FrmUploadTest::cleanup()
 {
+    setSoapTimeoutForTests(0);
+    setSoapDeadlineForTests(0);
     test::finishGuiTest();
     EscolhaCertificado::reset();
     m_dir.reset();
@@ -476,6 +482,66 @@ void FrmUploadTest::segundoEnvioNaoRepete()
     test::takeMessages();
     QCOMPARE(http.requests().first().target,
              QByteArray("/client/xt_upload.php?contador=123.456.789-09&chave=K7M2Q9TX&gias=311,312"));
+}
+
+void FrmUploadTest::servidorHostil_data()
+{
+    QTest::addColumn<QString>("servidor"); // HttpDouble::playHostile, or "500": an error page
+    QTest::addColumn<QString>("motivo");   // empty: the first data came back and were taken as the answer
+    QTest::newRow("fora do ar") << "dead"
+                                << "O servidor recusou a conexão.";
+    QTest::newRow("mudo") << "silent"
+                          << "O servidor não respondeu dentro do tempo limite.";
+    QTest::newRow("reinicia") << "reset"
+                              << "O servidor encerrou a conexão antes de responder; a entrega não foi confirmada.";
+    QTest::newRow("pagina de erro") << "500"
+                                    << "";
+    QTest::newRow("nao HTTP") << "garbage"
+                              << "";
+    QTest::newRow("gotejando") << "dripping"
+                               << "";
+}
+
+// A failed connection keeps the window, the file and the selection for another try; an answer of
+// any shape ends the delivery as not accepted and is kept. vaf.mdb, the file sent, is never touched.
+void FrmUploadTest::servidorHostil()
+{
+    QFETCH(QString, servidor);
+    QFETCH(QString, motivo);
+    test::HttpDouble http(true);
+    if (!http.playHostile(servidor))
+        http.setAnswer(test::HttpDouble::answer("<html>erro</html>", "text/html", "500 Internal Server Error"));
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), http.port());
+    setSoapTimeoutForTests(1000); // the refresh after an answer asks the same server
+    setSoapDeadlineForTests(2000);
+    QPointer<frmUpload> janela = clicaArquivo(QStringLiteral("VAF.GDB"));
+    selecionaLinhas(janela, 1, 2);
+    test::takeMessages();
+    const QByteArray vaf = test::fileContent(programFile(QStringLiteral("vaf.mdb")));
+    enviaPelaJanela(janela);
+    if (motivo.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
+        test::takeMessages(); // the refresh's own
+        QCOMPARE(listaEntregas().size(), 1);
+        QVERIFY2(child<QLabel>(Principal::instance(), "lblResultadoEntrega")
+                     ->text()
+                     .startsWith(QStringLiteral("Entrega de Empresa (IE 7001234500028) não aceita pelo servidor. "
+                                                "GIAs enviadas: 311, 312. Resposta do servidor: ")),
+                 qPrintable(child<QLabel>(Principal::instance(), "lblResultadoEntrega")->text()));
+    } else {
+        QList<MessageBox::Shown> vistas;
+        QTRY_VERIFY_WITH_TIMEOUT((vistas += test::takeMessages(), !vistas.isEmpty()), 10000);
+        QCOMPARE(textos(vistas), QStringList{QStringLiteral("A entrega de Empresa (IE 7001234500028) não foi "
+                                                            "concluída.\r\n%1\r\nO arquivo escolhido foi mantido "
+                                                            "para uma nova tentativa.")
+                                                 .arg(motivo)});
+        QVERIFY(janela && janela->isVisible());
+        QVERIFY(child<QPushButton>(janela, "cmdUpload")->isEnabled());
+        QCOMPARE(child<QTableWidget>(janela, "GridRefencias")->selectedRanges().size(), 1);
+        QVERIFY(listaEntregas().isEmpty());
+    }
+    QVERIFY(Principal::instance()->isEnabled());
+    QCOMPARE(test::fileContent(programFile(QStringLiteral("vaf.mdb"))), vaf);
 }
 
 // 2023 is not a working year: the message once per window, in its "downwards" form, and nothing

@@ -6,6 +6,7 @@
 #include "delivery/frmUploadSimples.h"
 #include "delivery/PainelUpload.h"
 #include "net/HttpDouble.h"
+#include "net/Soap.h"
 #include "platform/CertStore.h"
 #include "platform/EscolhaCertificado.h"
 #include "platform/Pausa.h"
@@ -94,6 +95,8 @@ private slots:
     void marcas();
     void servidorHostil_data();
     void servidorHostil();
+    void servidorMentiroso_data();
+    void servidorMentiroso();
     void entregaNoServidor_data();
     void entregaNoServidor();
     void despachoSemContador();
@@ -159,6 +162,8 @@ void UploadSimplesTest::init()
 
 void UploadSimplesTest::cleanup()
 {
+    setSoapTimeoutForTests(0);
+    setSoapDeadlineForTests(0);
     test::finishGuiTest();
     EscolhaCertificado::reset();
     m_dir.reset();
@@ -343,9 +348,15 @@ void UploadSimplesTest::marcas()
 void UploadSimplesTest::servidorHostil_data()
 {
     QTest::addColumn<QString>("caso");
-    QTest::newRow("refused") << "recusa";
-    QTest::newRow("closed without a word") << "fecha";
-    QTest::newRow("never answers") << "silencio";
+    QTest::addColumn<QString>("motivo");
+    const QString fechou =
+        QStringLiteral("O servidor encerrou a conexão antes de responder; a entrega não foi confirmada.");
+    QTest::newRow("refused") << "recusa"
+                             << "O servidor recusou a conexão.";
+    QTest::newRow("closed without a word") << "fecha" << fechou;
+    QTest::newRow("never answers") << "silencio"
+                                   << "O servidor não respondeu dentro do tempo limite.";
+    QTest::newRow("resets") << "reset" << fechou;
 }
 
 // Each says what failed and leaves the window open with the file chosen, the main window usable;
@@ -353,6 +364,7 @@ void UploadSimplesTest::servidorHostil_data()
 void UploadSimplesTest::servidorHostil()
 {
     QFETCH(QString, caso);
+    QFETCH(QString, motivo);
     test::HttpDouble http(true);
     QString porta = http.port();
     if (caso == QLatin1String("recusa")) {
@@ -362,6 +374,7 @@ void UploadSimplesTest::servidorHostil()
         livre.close();
     }
     http.setSilent(caso == QLatin1String("silencio"));
+    http.setReset(caso == QLatin1String("reset"));
     http.setAnswer({});
     m_dir->writeSettings(QStringLiteral("127.0.0.1"), porta);
     Principal::instance()->show();
@@ -379,9 +392,10 @@ void UploadSimplesTest::servidorHostil()
     QList<MessageBox::Shown> vistas;
     QTRY_VERIFY_WITH_TIMEOUT((vistas += test::takeMessages(), !vistas.isEmpty()), 10000);
     QCOMPARE(vistas.size(), 1);
-    QVERIFY2(vistas[0].text.startsWith(QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) "
-                                                      "não foi concluída.")),
-             qPrintable(vistas[0].text));
+    QCOMPARE(vistas[0].text, QStringLiteral("A entrega de Restaurante Sabor de Minas ME (IE 7025551230008) não foi "
+                                            "concluída.\r\n%1\r\nO arquivo escolhido foi mantido para uma nova "
+                                            "tentativa.")
+                                 .arg(motivo));
     QVERIFY(janela && janela->isVisible());
     QVERIFY(Principal::instance()->isEnabled());
     QVERIFY(child<QLabel>(janela, "lblSendSpeed")->isHidden());
@@ -398,6 +412,48 @@ void UploadSimplesTest::servidorHostil()
     QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
     QVERIFY(bom.requests().first().target.endsWith("&chave=R2D5L6YB&gias="));
     test::takeMessages(); // the refresh could not read the double's answer
+}
+
+void UploadSimplesTest::servidorMentiroso_data()
+{
+    QTest::addColumn<QString>("caso"); // HttpDouble::playHostile, or "500": an error page
+    QTest::newRow("error page") << "500";
+    QTest::newRow("not HTTP") << "garbage";
+    QTest::newRow("drips") << "dripping";
+}
+
+// Whatever first comes back is the answer: the delivery is told as not accepted, with the server's
+// words, and kept with them; the file chosen is untouched.
+void UploadSimplesTest::servidorMentiroso()
+{
+    QFETCH(QString, caso);
+    test::HttpDouble http(true);
+    const QByteArray pagina = test::HttpDouble::answer("<html>erro</html>", "text/html", "500 Internal Server Error");
+    if (!http.playHostile(caso))
+        http.setAnswer(pagina);
+    m_dir->writeSettings(QStringLiteral("127.0.0.1"), http.port());
+    setSoapTimeoutForTests(1000); // the refresh after the delivery asks the same server
+    setSoapDeadlineForTests(2000);
+    Principal::instance()->show();
+    QPointer<frmUploadSimples> janela = abreJanela(QStringLiteral("a.pdf"), pdf.toUtf8());
+    enviaPelaJanela(janela);
+    QTRY_VERIFY_WITH_TIMEOUT(!janela, 10000);
+    for (const MessageBox::Shown& m : test::takeMessages()) // the refresh's, against the same server
+        QVERIFY2(!m.text.startsWith(QStringLiteral("A entrega de")), qPrintable(m.text));
+    const QList<Entrega> copias = listaEntregas();
+    QCOMPARE(copias.size(), 1);
+    QVERIFY(!copias[0].resposta.isEmpty());
+    QVERIFY(caso == QLatin1String("500") ? copias[0].resposta == pagina : !copias[0].resposta.contains("PROTOCOLO"));
+    const QString primeira =
+        copias[0].primeiraLinhaResposta.isEmpty() ? QStringLiteral("(vazia)") : copias[0].primeiraLinhaResposta;
+    QCOMPARE(child<QLabel>(Principal::instance(), "lblResultadoEntrega")->text(),
+             QStringLiteral("Entrega de Restaurante Sabor de Minas ME (IE 7025551230008) não aceita pelo servidor. "
+                            "Resposta do servidor: ") +
+                 primeira);
+    QFile escolhido(m_dir->file(QStringLiteral("a.pdf")));
+    QVERIFY(escolhido.open(QIODevice::ReadOnly));
+    QCOMPARE(escolhido.readAll(), pdf.toUtf8());
+    QVERIFY(Principal::instance()->isEnabled());
 }
 
 void UploadSimplesTest::entregaNoServidor_data()

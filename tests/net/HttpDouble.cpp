@@ -4,6 +4,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
@@ -54,6 +56,7 @@ HttpDouble::HttpDouble(bool portBelow32768)
     });
     if (!(portBelow32768 ? listenBelow32768(m_server) : m_server.listen(QHostAddress::LocalHost, 0)))
         throw std::runtime_error("the HTTP test double cannot listen on 127.0.0.1");
+    m_port = m_server.serverPort();
 }
 
 void HttpDouble::serve(QTcpSocket* socket)
@@ -67,12 +70,40 @@ void HttpDouble::serve(QTcpSocket* socket)
         m_requests.append(request);
         if (m_onRequest)
             m_onRequest();
-        if (m_held)
+        if (m_reset)
+            reset(socket);
+        else if (m_held)
             m_waiting.append(socket);
         else if (!m_silent)
             respond(socket);
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+}
+
+bool HttpDouble::playHostile(const QString& name)
+{
+    if (name == QLatin1String("dead"))
+        m_server.close();
+    else if (name == QLatin1String("silent"))
+        setSilent(true);
+    else if (name == QLatin1String("dripping")) {
+        setAnswer(answer(QByteArray(2000, 'x')));
+        setDrip(5);
+    } else if (name == QLatin1String("reset"))
+        setReset(true);
+    else if (name == QLatin1String("garbage"))
+        setAnswer(QByteArray("\x01\x7f lixo \xff\r\n\r\nmais lixo"));
+    else
+        return false;
+    return true;
+}
+
+// A linger time of zero makes the close a reset instead of an orderly end.
+void HttpDouble::reset(QTcpSocket* socket)
+{
+    const linger now{1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    socket->abort();
 }
 
 void HttpDouble::release()

@@ -36,7 +36,7 @@ public:
     // Listens on a free loopback port from 20000 to 32767; false when none could be had.
     static bool listenBelow32768(QTcpServer& server);
 
-    QString port() const { return QString::number(m_server.serverPort()); }
+    QString port() const { return QString::number(m_port); }
     // The whole answer, status line and headers included, written as is; then the connection
     // closes. An empty answer closes the connection without a word.
     void setAnswer(const QByteArray& rawAnswer) { m_answer = rawAnswer; }
@@ -47,11 +47,17 @@ public:
     // After the answer (usually a head without Content-Length), keeps writing "x" until this many
     // bytes have gone out or the client goes away.
     void setEndlessBody(qint64 bytes) { m_endless = bytes; }
+    // Resets the connection (TCP RST) as soon as a request has arrived whole, without a word.
+    void setReset(bool reset) { m_reset = reset; }
     // Leaves the connection open after the answer instead of closing it.
     void setKeepOpen(bool keepOpen) { m_keepOpen = keepOpen; }
     // Holds every answer from now on until release(), which answers the requests held.
     void setHeld(bool held) { m_held = held; }
     void release();
+    // One of the hostile servers the failure tables name, for a row of a data-driven test: "dead"
+    // (stops listening: nobody answers on port()), "silent", "dripping" (a 2,000-byte answer at one
+    // byte every 5 ms), "reset", "garbage" (bytes that are not HTTP). False for any other name.
+    bool playHostile(const QString& name);
     // Runs when a request has arrived whole, before anything is answered.
     void setOnRequest(std::function<void()> hook) { m_onRequest = std::move(hook); }
 
@@ -74,11 +80,14 @@ private:
     void serve(QTcpSocket* socket);
     void respond(QTcpSocket* socket);
     void drip(QTcpSocket* socket);
+    static void reset(QTcpSocket* socket);
     void pour(QTcpSocket* socket);
 
     QTcpServer m_server;
+    quint16 m_port = 0; // kept when the double plays a dead server
     QByteArray m_answer;
     bool m_silent = false;
+    bool m_reset = false;
     bool m_held = false;
     QList<QPointer<QTcpSocket>> m_waiting;
     bool m_keepOpen = false;

@@ -169,19 +169,26 @@ void SoapExchangeTest::unusableAddressOrServerFails_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("port"); // "closed": a port on which nobody listens
     QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("description");
 
+    const QString undefined = QStringLiteral("O endereço do servidor (host e port) não está definido em dipam.ini.");
+    const QString invalid = QStringLiteral("O endereço do servidor em dipam.ini é inválido: ");
     QTest::newRow("empty port") << "127.0.0.1"
-                                << "" << int(QNetworkReply::ProtocolUnknownError);
+                                << "" << int(QNetworkReply::ProtocolUnknownError) << undefined;
     QTest::newRow("empty host") << ""
-                                << "8080" << int(QNetworkReply::ProtocolUnknownError);
+                                << "8080" << int(QNetworkReply::ProtocolUnknownError) << undefined;
     QTest::newRow("port not a number") << "127.0.0.1"
-                                       << "oito" << int(QNetworkReply::ProtocolUnknownError);
+                                       << "oito" << int(QNetworkReply::ProtocolUnknownError)
+                                       << invalid + "http://127.0.0.1:oito/ravu/server/index.php?wsdl";
     QTest::newRow("port beyond 65535") << "127.0.0.1"
-                                       << "99999" << int(QNetworkReply::ProtocolUnknownError);
+                                       << "99999" << int(QNetworkReply::ProtocolUnknownError)
+                                       << invalid + "http://127.0.0.1:99999/ravu/server/index.php?wsdl";
     QTest::newRow("blank inside host") << "ser vidor"
-                                       << "8080" << int(QNetworkReply::ProtocolUnknownError);
+                                       << "8080" << int(QNetworkReply::ProtocolUnknownError)
+                                       << invalid + "http://ser vidor:8080/ravu/server/index.php?wsdl";
     QTest::newRow("nobody listening") << "127.0.0.1"
-                                      << "closed" << int(QNetworkReply::ConnectionRefusedError);
+                                      << "closed" << int(QNetworkReply::ConnectionRefusedError)
+                                      << "O servidor recusou a conexão.";
 }
 
 void SoapExchangeTest::unusableAddressOrServerFails()
@@ -189,6 +196,7 @@ void SoapExchangeTest::unusableAddressOrServerFails()
     QFETCH(QString, host);
     QFETCH(QString, port);
     QFETCH(int, code);
+    QFETCH(QString, description);
 
     test::TestProgramDir dir;
     if (port == QLatin1String("closed")) {
@@ -197,14 +205,12 @@ void SoapExchangeTest::unusableAddressOrServerFails()
         port = QString::number(probe.serverPort());
     }
     dir.writeSettings(host, port);
-    QString description;
     try {
         EnviaSoap(QStringLiteral("Transferencia.ver2"), QStringLiteral("<x/>"));
         QFAIL("the call should have failed");
     } catch (const SoapError& error) {
         QCOMPARE(int(error.code()), code);
-        QVERIFY(!error.description().isEmpty());
-        description = error.description();
+        QCOMPARE(error.description(), description);
     }
     // The call that does not wait fails alike, and says so from the event loop only.
     ChamadaSoap chamada(QStringLiteral("Transferencia.ver2"), QStringLiteral("<x/>"));

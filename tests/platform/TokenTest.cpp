@@ -48,6 +48,7 @@ private slots:
     void wrongPinIsToldAndAskedAgain();
     void certificateAppearsAfterThePin();
     void withoutAnyDatabaseP11KitStillOffersTheToken();
+    void unpluggedTokenAsksNothing();
 
 private:
     std::optional<certstore::Certificate> escolhe(QList<EscolhaCertificado::Oferecido>& oferecidos);
@@ -187,6 +188,33 @@ void TokenTest::withoutAnyDatabaseP11KitStillOffersTheToken()
     QCOMPARE(l.certificates.size(), 1);
     QCOMPARE(l.certificates[0].holder, m_holder);
     QVERIFY(!QFile::exists(vazio.path() + QLatin1String("/.pki")));
+}
+
+// The token pulled out: its module is still registered but finds no token. Nothing is asked, the
+// chooser opens on what the store still holds, and the token is back once plugged in again.
+void TokenTest::unpluggedTokenAsksNothing()
+{
+    QTemporaryDir fora;
+    QVERIFY(QDir().mkpath(fora.path() + QLatin1String("/tokens")));
+    QFile conf(fora.path() + QLatin1String("/softhsm2.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write(QFile::encodeName(QStringLiteral("directories.tokendir = %1/tokens\nobjectstore.backend = file\n"
+                                                "log.level = ERROR\n")
+                                     .arg(fora.path())));
+    conf.close();
+    const QByteArray plugado = qgetenv("SOFTHSM2_CONF");
+    qputenv("SOFTHSM2_CONF", QFile::encodeName(conf.fileName()));
+    EscolhaCertificado::queueCancelamento();
+    QList<EscolhaCertificado::Oferecido> oferecidos;
+    QVERIFY(!escolhe(oferecidos));
+    qputenv("SOFTHSM2_CONF", plugado);
+    QCOMPARE(oferecidos.size(), 1);
+    QVERIFY(!titulares(oferecidos[0]).contains(m_holder));
+    QVERIFY(PasswordPrompt::takeShown().isEmpty());
+
+    PasswordPrompt::queueAnswer(pin);
+    EscolhaCertificado::queueEscolha(m_holder);
+    QVERIFY(escolhe(oferecidos));
 }
 
 QTEST_MAIN(TokenTest)

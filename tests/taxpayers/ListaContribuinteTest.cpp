@@ -102,6 +102,7 @@ private slots:
     void updateOpensFilledWindow_data();
     void updateOpensFilledWindow();
     void deletionAsksFirst();
+    void brokenDatabaseOpensNoList_data();
     void brokenDatabaseOpensNoList();
     void updateOfCompanyDeletedMeanwhile();
 
@@ -413,16 +414,35 @@ void ListaContribuinteTest::deletionAsksFirst()
 }
 
 // A list that cannot read the register says why and leaves the main window usable.
+void ListaContribuinteTest::brokenDatabaseOpensNoList_data()
+{
+    QTest::addColumn<QByteArray>("conteudo"); // of dipam.db; empty: no file
+    QTest::addColumn<QString>("descricao");
+    QTest::newRow("missing") << QByteArray() << "Arquivo de banco de dados não encontrado: ";
+    QTest::newRow("damaged") << QByteArray(4096, 'x')
+                             << "O arquivo do banco de dados está danificado ou não é um banco de dados.";
+}
+
+// The report says why; a damaged file is left as it was, never replaced by an empty database.
 void ListaContribuinteTest::brokenDatabaseOpensNoList()
 {
+    QFETCH(QByteArray, conteudo);
+    QFETCH(QString, descricao);
     Principal* p = abrePrincipal();
     m_dir->removeFile(QStringLiteral("dipam.db"));
+    if (!conteudo.isEmpty())
+        m_dir->writeFile(QStringLiteral("dipam.db"), conteudo);
     QWidget* w = abreLista(Selecao);
     QVERIFY(!w);
     const auto shown = test::takeMessages();
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown[0].text.startsWith(QStringLiteral("\r\nVB Error # ")), qPrintable(shown[0].text));
+    QVERIFY2(shown[0].text.contains(QStringLiteral("Description  ") + descricao), qPrintable(shown[0].text));
     QVERIFY(p->isEnabled());
+    QFile banco(m_dir->file(QStringLiteral("dipam.db")));
+    QCOMPARE(banco.exists(), !conteudo.isEmpty());
+    if (banco.open(QIODevice::ReadOnly))
+        QCOMPARE(banco.readAll(), conteudo);
 }
 
 // Another window deleted the company after the list was read: the update window does not open

@@ -1,5 +1,6 @@
 #include "taxpayers/SelecionarCertificado.h"
 #include "net/HttpDouble.h"
+#include "net/Soap.h"
 #include "platform/CertStore.h"
 #include "platform/EscolhaCertificado.h"
 #include "storage/Cadastro.h"
@@ -83,6 +84,7 @@ private slots:
     void answers_data();
     void answers();
     void accountantCertificateServesAnyCompany();
+    void failedExchange_data();
     void failedExchange();
     void answerWithoutReturn();
     void unreadableCrlExtensionGoesOn();
@@ -130,6 +132,8 @@ void SelecionarCertificadoTest::init()
 
 void SelecionarCertificadoTest::cleanup()
 {
+    setSoapTimeoutForTests(0);
+    setSoapDeadlineForTests(0);
     m_janela.reset();
     test::finishGuiTest();
     m_http.reset();
@@ -334,13 +338,23 @@ void SelecionarCertificadoTest::accountantCertificateServesAnyCompany()
     QVERIFY(messages().isEmpty());
 }
 
+void SelecionarCertificadoTest::failedExchange_data()
+{
+    QTest::addColumn<QString>("servidor"); // HttpDouble::playHostile
+    QTest::newRow("nobody listening") << "dead";
+    QTest::newRow("never answers") << "silent";
+    QTest::newRow("drips past the deadline") << "dripping";
+    QTest::newRow("resets") << "reset";
+    QTest::newRow("not HTTP") << "garbage";
+}
+
+// Whatever went wrong on the way, the user is told to check the connection; no key, no call again.
 void SelecionarCertificadoTest::failedExchange()
 {
-    QTcpServer fechado;
-    QVERIFY(fechado.listen(QHostAddress::LocalHost));
-    const QString porta = QString::number(fechado.serverPort());
-    fechado.close();
-    m_dir->writeSettings(QStringLiteral("127.0.0.1"), porta);
+    QFETCH(QString, servidor);
+    QVERIFY(m_http->playHostile(servidor));
+    setSoapTimeoutForTests(1000);
+    setSoapDeadlineForTests(2000);
     EscolhaCertificado::queueEscolha(m_holders[0]);
     const ResultadoCertificado r = SelecionarCertificado(m_janela.get(), pedidoChave());
     QVERIFY(!r.chave);
@@ -350,6 +364,7 @@ void SelecionarCertificadoTest::failedExchange()
                                            "\r\n\r\nVerifique sua conectividade de Internet. \r\n\r\nObs: Recomendamos "
                                            "solicitar assistência ao responsável pela manutenção da rede"));
     QCOMPARE(shown[0].title, MessageBox::defaultTitle());
+    QCOMPARE(m_http->requests().size(), servidor == QLatin1String("dead") ? 0 : 1);
 }
 
 // An error page instead of a SOAP answer: no key, a message, nothing else changes.
