@@ -66,7 +66,7 @@ bool JanelaEntrega::enviando() const
 {
     const Upload::Estado e = m_upload->estado();
     return m_dentroDoEnvio || e == Upload::Estado::Conectando || e == Upload::Estado::Enviando ||
-           e == Upload::Estado::Enviado;
+           e == Upload::Estado::Enviado || e == Upload::Estado::Recebendo;
 }
 
 QString JanelaEntrega::impedimento(const QString& ie) const

@@ -20,8 +20,9 @@ namespace tervalia {
 
 namespace {
 const QString tituloErro = QStringLiteral("ERROR");
-constexpr qint64 pedaco = 1 << 20;        // bytes handed to the socket at a time
-constexpr qint64 filaMaxima = 2 * pedaco; // the socket's own buffer never holds more than this
+constexpr qint64 pedaco = 1 << 20;         // bytes handed to the socket at a time
+constexpr qint64 filaMaxima = 2 * pedaco;  // the socket's own buffer never holds more than this
+constexpr qint64 maximoResposta = 1 << 20; // of the server's answer, kept and shown
 
 // The port of the address, or, when it carries none, the settings' port; a port that no address can
 // reach is an error in Portuguese.
@@ -139,6 +140,8 @@ OpcoesUpload OpcoesUpload::simplesNacional()
 Upload::Upload(OpcoesUpload opcoes, QObject* parent) : QObject(parent), m_opcoes(std::move(opcoes))
 {
     m_silencio.setSingleShot(true);
+    m_fimResposta.setSingleShot(true);
+    connect(&m_fimResposta, &QTimer::timeout, this, &Upload::concluiResposta);
     connect(&m_silencio, &QTimer::timeout, this,
             [this] { falha(descricao(QAbstractSocket::SocketTimeoutError, QString())); });
 }
@@ -194,6 +197,7 @@ InicioUpload Upload::iniciar(const PedidoUpload& pedido)
     m_entregues = m_escritos = m_totalEnvio = 0;
     m_houveProgresso = false;
     m_resposta.clear();
+    m_leitorResposta = http::ResponseReader(maximoResposta);
     m_socket = new QSslSocket(this);
     m_estado = Estado::Conectando;
     if (transporte.seguro) {
@@ -312,22 +316,43 @@ void Upload::aoEscrever(qint64 bytes)
     emit envioConcluido(QStringLiteral("Aguarde, carregando informações"));
 }
 
+// The first data switch the main window on at once; the answer itself is read to its end (the
+// server closes an HTTP/1.0 answer, or its length is reached) before it is judged, since an answer
+// cut after its first bytes would record an accepted delivery as refused.
 void Upload::aoReceber()
 {
-    if (m_estado != Estado::Enviando && m_estado != Estado::Enviado) {
-        if (m_socket)
-            m_socket->readAll(); // after the answer: dropped
+    if (!m_socket)
+        return;
+    if (m_estado != Estado::Enviando && m_estado != Estado::Enviado && m_estado != Estado::Recebendo) {
+        m_socket->readAll(); // after the answer: dropped
         return;
     }
+    const QByteArray dados = m_socket->read(maximoResposta - m_resposta.size());
+    m_socket->readAll(); // beyond the bound: not kept
+    m_resposta += dados;
+    const auto leitura = m_leitorResposta.feed(dados);
+    if (m_estado != Estado::Recebendo) {
+        m_estado = Estado::Recebendo;
+        m_silencio.stop();
+        m_fimResposta.start(m_opcoes.limiteRespostaMs);
+        const QPointer<Upload> vivo(this);
+        emit dadosRecebidos(decodeUtf8OrWindows1252(m_resposta));
+        if (!vivo)
+            return;
+    }
+    if (leitura == http::ResponseReader::State::Done || m_resposta.size() >= maximoResposta)
+        concluiResposta();
+}
+
+void Upload::concluiResposta()
+{
+    if (m_estado != Estado::Recebendo)
+        return;
     m_estado = Estado::Respondido;
-    m_silencio.stop();
-    m_resposta = m_socket->readAll();
+    m_fimResposta.stop();
+    cancelar();
     RespostaUpload resposta;
     resposta.texto = decodeUtf8OrWindows1252(m_resposta);
-    const QPointer<Upload> vivo(this);
-    emit dadosRecebidos(resposta.texto);
-    if (!vivo)
-        return;
     pausa(m_opcoes.pausaRespostaMs);
     for (const OpcoesUpload::Marca& m : std::as_const(m_opcoes.marcasRecusa)) {
         if (resposta.texto.contains(m.marca))
@@ -340,13 +365,12 @@ void Upload::aoReceber()
     resposta.nomeArquivo = m_pedido.nomeArquivo;
     resposta.tamanhoConteudo = m_requisicao.tamanhoConteudo;
     resposta.modificadoEm = m_modificadoEm;
-    cancelar();
     emit respostaConcluida(resposta);
 }
 
 void Upload::aoErro(QAbstractSocket::SocketError erro)
 {
-    if (m_estado == Estado::Enviando || m_estado == Estado::Enviado)
+    if (m_estado == Estado::Enviando || m_estado == Estado::Enviado || m_estado == Estado::Recebendo)
         falha(descricao(erro, m_socket ? m_socket->errorString() : QString()));
 }
 
@@ -359,6 +383,11 @@ void Upload::aoFechar()
 
 void Upload::falha(const QString& texto)
 {
+    if (m_estado == Estado::Recebendo) {
+        // The server closed or reset after answering: what arrived is the answer.
+        concluiResposta();
+        return;
+    }
     if (m_estado == Estado::Falhou || m_estado == Estado::Respondido)
         return;
     m_estado = Estado::Falhou;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/HttpPost.h"
 #include "net/Requisicao.h"
 
 #include <QAbstractSocket>
@@ -36,6 +37,7 @@ struct OpcoesUpload
     QList<Marca> marcasRecusa;     // in the order their messages are shown
     int limiteConexaoMs = 30000;   // the connection must be made within this time
     int limiteSilencioMs = 120000; // longest time without progress while sending, or before the answer
+    int limiteRespostaMs = 5000;   // longest time from the answer's first data to its end
 
     // frmUpload (VAF): no pauses, no markers, the error shown.
     static OpcoesUpload vaf();
@@ -110,7 +112,8 @@ class Upload : public QObject
     Q_OBJECT
 
 public:
-    enum class Estado { Ocioso, Conectando, Enviando, Enviado, Respondido, Falhou };
+    // Recebendo: the first data came, the rest of the answer is being read.
+    enum class Estado { Ocioso, Conectando, Enviando, Enviado, Recebendo, Respondido, Falhou };
 
     explicit Upload(OpcoesUpload opcoes = OpcoesUpload::vaf(), QObject* parent = nullptr);
     ~Upload() override;
@@ -150,6 +153,7 @@ private:
     void aoReceber();
     void aoErro(QAbstractSocket::SocketError erro);
     void aoFechar();
+    void concluiResposta();
     void falha(const QString& descricao);
     bool leProximoPedaco(qint64 n);
 
@@ -169,6 +173,8 @@ private:
     QByteArray m_resposta;
     QPointer<QSslSocket> m_socket; // plain unless the settings or the address ask for TLS
     QTimer m_silencio;
+    QTimer m_fimResposta;
+    http::ResponseReader m_leitorResposta{1 << 20}; // tells when the answer is whole
 };
 
 } // namespace tervalia

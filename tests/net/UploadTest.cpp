@@ -121,6 +121,8 @@ private slots:
     void networkFailuresEndCleanly_data();
     void networkFailuresEndCleanly();
     void oneAnswerEndsTheUpload();
+    void anAnswerInPiecesIsReadToItsEnd_data();
+    void anAnswerInPiecesIsReadToItsEnd();
     void copyFailureDoesNotStopTheDelivery();
     void entriesAreListed();
     void fileChangedAfterSendingKeepsNoCopy();
@@ -369,6 +371,35 @@ void UploadTest::oneAnswerEndsTheUpload()
     QCoreApplication::processEvents();
     QCOMPARE(server.connections(), 1);
     QCOMPARE(janela.eventos.count("resposta"), 1);
+}
+
+void UploadTest::anAnswerInPiecesIsReadToItsEnd_data()
+{
+    QTest::addColumn<bool>("gotejando"); // one byte every 2 ms, or all at once on a connection kept open
+    QTest::newRow("trickled") << true;
+    QTest::newRow("held open once its length is in") << false;
+}
+
+// The protocol number comes after the first bytes: the delivery is judged on the whole answer, and
+// the answer's own end (its length, or the close) ends the wait.
+void UploadTest::anAnswerInPiecesIsReadToItsEnd()
+{
+    QFETCH(bool, gotejando);
+    test::TestProgramDir dir;
+    HttpDouble server(true);
+    const QByteArray corpo = "ENTREGA RECEBIDA - PROTOCOLO 2026000004\r\n";
+    server.setAnswer(HttpDouble::answer(corpo, "text/html"));
+    gotejando ? server.setDrip(2) : server.setKeepOpen(true);
+    dir.writeFile(QStringLiteral("a.pdf"), "%PDF-1.4");
+    OpcoesUpload o = rapidas();
+    o.limiteRespostaMs = 60000;
+    Upload upload(o);
+    Janela janela(upload);
+    upload.setCertificadoValido(true);
+    QVERIFY(upload.iniciar(pedido(server.port(), dir.file(QStringLiteral("a.pdf")))).iniciado());
+    QTRY_VERIFY(janela.resposta);
+    QVERIFY2(janela.resposta->texto.endsWith(QString::fromLatin1(corpo)), qPrintable(janela.resposta->texto));
+    QCOMPARE(janela.eventos.count("dados"), 1);
 }
 
 void UploadTest::copyFailureDoesNotStopTheDelivery()
