@@ -20,7 +20,7 @@ QString identificacao(const EmpresaNovaGia& empresa)
 
 ResultadoEmpresa situacao(Situacao s)
 {
-    return ResultadoEmpresa{s, std::nullopt};
+    return ResultadoEmpresa{s, std::nullopt, {}};
 }
 
 ResultadoEmpresa guarda(const EmpresaNovaGia& empresa, const RespostaChave& resposta)
@@ -32,7 +32,7 @@ ResultadoEmpresa guarda(const EmpresaNovaGia& empresa, const RespostaChave& resp
                                      resposta.chave, resposta.optanteSimples);
         return situacao(Situacao::Cadastrada);
     } catch (const DatabaseError& e) {
-        return ResultadoEmpresa{Situacao::FalhaBanco, e};
+        return ResultadoEmpresa{Situacao::FalhaBanco, e, {}};
     }
 }
 
@@ -43,8 +43,10 @@ ResultadoEmpresa importaEmpresa(const EmpresaNovaGia& empresa, const certstore::
     QString resposta;
     try {
         resposta = pedeChave(empresa.ie, empresa.cnpj);
-    } catch (const SoapError&) {
-        return situacao(Situacao::FalhaComunicacao);
+    } catch (const SoapError& erro) {
+        ResultadoEmpresa falha = situacao(Situacao::FalhaComunicacao);
+        falha.causaSeguranca = erro.causaSeguranca();
+        return falha;
     }
     if (resposta.contains(servidor::chave::naoAutorizado))
         return situacao(Situacao::NaoAutorizada);

@@ -24,6 +24,7 @@ struct ResultadoEmpresa
     };
     Situacao situacao = Situacao::FalhaComunicacao;
     std::optional<DatabaseError> erroBanco;
+    QString causaSeguranca; // a failed TLS handshake's cause, with its line breaks before; else empty
 
     // Whether the import goes on with the next company.
     bool continua() const

@@ -244,7 +244,7 @@ bool ImportarEmpresas::informa(const EmpresaNovaGia& empresa, const ResultadoEmp
         MessageBox::show(this, mensagemRespostaIlegivel(empresa), tituloMG, QMessageBox::Warning);
         break;
     case Situacao::FalhaComunicacao:
-        MessageBox::show(this, mensagemComunicacao());
+        MessageBox::show(this, mensagemComunicacao() + resultado.causaSeguranca);
         break;
     case Situacao::FalhaBanco:
         MessageBox::show(this, RelatorioErroBanco(*resultado.erroBanco));
