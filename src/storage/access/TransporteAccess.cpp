@@ -5,6 +5,9 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
+#include <charconv>
+
 namespace tervalia::access {
 
 namespace {
@@ -51,10 +54,36 @@ private:
     qsizetype m_pos = 0;
 };
 
+// The whole of `texto` as a number.
+template <class Numero> std::optional<Numero> numero(QByteArrayView texto)
+{
+    Numero n{};
+    const char* fim = texto.data() + texto.size();
+    const auto [ate, erro] = std::from_chars(texto.data(), fim, n);
+    if (erro != std::errc() || ate != fim || texto.isEmpty())
+        return std::nullopt;
+    return n;
+}
+
+std::optional<QVariant> dataHora(QByteArrayView dados)
+{
+    if (dados.isEmpty())
+        return QVariant(QDateTime());
+    const qsizetype espaco = dados.indexOf(' ');
+    const std::optional<qint64> dia = numero<qint64>(dados.first(std::max<qsizetype>(espaco, 0)));
+    const std::optional<int> ms = numero<int>(dados.sliced(espaco + 1));
+    if (espaco < 0 || !dia || !ms || *ms < 0)
+        return std::nullopt;
+    const QDate data = QDate::fromJulianDay(*dia);
+    const QTime hora = QTime::fromMSecsSinceStartOfDay(*ms);
+    if (!data.isValid() || !hora.isValid())
+        return std::nullopt;
+    return QVariant(QDateTime(data, hora));
+}
+
 std::optional<QVariant> valorDe(const Item& item)
 {
-    const QByteArray dados = item.dados.toByteArray();
-    bool ok = true;
+    const QByteArrayView dados = item.dados;
     switch (item.letra) {
     case 'N':
         return dados.isEmpty() ? std::optional<QVariant>(QVariant()) : std::nullopt;
@@ -63,30 +92,19 @@ std::optional<QVariant> valorDe(const Item& item)
             return std::nullopt;
         return QVariant(dados == "1");
     case 'I': {
-        const qint64 n = dados.toLongLong(&ok);
-        return ok ? std::optional<QVariant>(n) : std::nullopt;
+        const std::optional<qint64> n = numero<qint64>(dados);
+        return n ? std::optional<QVariant>(*n) : std::nullopt;
     }
     case 'D': {
-        const double d = dados.toDouble(&ok);
-        return ok ? std::optional<QVariant>(d) : std::nullopt;
+        const std::optional<double> d = numero<double>(dados);
+        return d ? std::optional<QVariant>(*d) : std::nullopt;
     }
     case 'S':
         return QVariant(QString::fromUtf8(dados));
     case 'X':
-        return QVariant(dados);
-    case 'H': {
-        if (dados.isEmpty())
-            return QVariant(QDateTime());
-        const QList<QByteArray> partes = dados.split(' ');
-        bool okMs = false;
-        const qint64 dia = partes.size() == 2 ? partes[0].toLongLong(&ok) : 0;
-        const int ms = partes.size() == 2 ? partes[1].toInt(&okMs) : -1;
-        const QDate data = QDate::fromJulianDay(dia);
-        const QTime hora = QTime::fromMSecsSinceStartOfDay(ms);
-        if (!ok || !okMs || !data.isValid() || !hora.isValid() || ms < 0)
-            return std::nullopt;
-        return QVariant(QDateTime(data, hora));
-    }
+        return QVariant(dados.toByteArray());
+    case 'H':
+        return dataHora(dados);
     default:
         return std::nullopt;
     }
@@ -138,7 +156,9 @@ EscritaTransporte::~EscritaTransporte()
 
 void EscritaTransporte::item(char letra, QByteArrayView dados)
 {
-    m_bloco.append(letra).append(QByteArray::number(dados.size())).append(':').append(dados).append('\n');
+    char tamanho[24];
+    const auto fim = std::to_chars(tamanho, tamanho + sizeof tamanho, dados.size()).ptr;
+    m_bloco.append(letra).append(tamanho, fim - tamanho).append(':').append(dados).append('\n');
     if (m_bloco.size() >= tamanhoDoBloco)
         descarrega();
 }
