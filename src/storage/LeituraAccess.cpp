@@ -79,9 +79,16 @@ Execucao executa(const QStringList& argumentos)
     relogio.setSingleShot(true);
     QObject::connect(&processo, &QProcess::readyReadStandardOutput, &laco, le);
     QObject::connect(&processo, &QProcess::finished, &laco, &QEventLoop::quit);
+    // A helper that cannot be started reports only this.
+    QObject::connect(&processo, &QProcess::errorOccurred, &laco, [&] {
+        if (processo.state() == QProcess::NotRunning)
+            laco.quit();
+    });
     QObject::connect(&relogio, &QTimer::timeout, &laco, [&] {
         dentroDosLimites = false;
         processo.kill();
+        processo.waitForFinished(1000);
+        laco.quit();
     });
     processo.start();
     if (processo.state() != QProcess::NotRunning) {

@@ -3,7 +3,6 @@
 #include "LeitorAccess.h"
 
 #include <QDateTime>
-#include <QLocale>
 
 #include <algorithm>
 #include <charconv>
@@ -188,8 +187,12 @@ void EscritaTransporte::valor(const QVariant& v)
     case QMetaType::LongLong:
     case QMetaType::Int:
         return item('I', QByteArray::number(v.toLongLong()));
-    case QMetaType::Double:
-        return item('D', QByteArray::number(v.toDouble(), 'g', QLocale::FloatingPointShortest));
+    case QMetaType::Double: {
+        // Shortest text that reads back as the same double, sign of zero and infinities included.
+        char texto[32];
+        const auto fim = std::to_chars(texto, texto + sizeof texto, v.toDouble()).ptr;
+        return item('D', QByteArrayView(texto, fim - texto));
+    }
     case QMetaType::QByteArray:
         return item('X', v.toByteArray());
     case QMetaType::QDateTime: {
