@@ -115,13 +115,13 @@ LeituraAccess interpreta(const Execucao& execucao, const QStringList& tabelas)
     if (!transporte)
         return {};
     const qsizetype lidas = transporte->tabelas.size();
-    LeituraAccess leitura{Situacao::Ilegivel, std::move(transporte->tabelas), transporte->falha};
-    if (execucao.status == access::LeitorOk && leitura.falha.isEmpty() && lidas == tabelas.size())
+    const bool falhaDaProxima = lidas < tabelas.size() && transporte->falha == tabelas[lidas];
+    LeituraAccess leitura{Situacao::Ilegivel, std::move(transporte->tabelas), transporte->falha.value_or(QString())};
+    if (execucao.status == access::LeitorOk && !transporte->falha && lidas == tabelas.size())
         leitura.situacao = Situacao::Lida;
-    else if (lidas < tabelas.size() && leitura.falha == tabelas[lidas] && execucao.status == access::LeitorSemTabela)
+    else if (falhaDaProxima && execucao.status == access::LeitorSemTabela)
         leitura.situacao = Situacao::SemTabela;
-    else if (lidas < tabelas.size() && leitura.falha == tabelas[lidas] &&
-             execucao.status == access::LeitorTabelaIlegivel)
+    else if (falhaDaProxima && execucao.status == access::LeitorTabelaIlegivel)
         leitura.situacao = Situacao::TabelaIlegivel;
     else
         return {};

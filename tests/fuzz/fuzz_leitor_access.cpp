@@ -86,6 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::optional<Transporte> lido = leTransporte(saida);
     fuzz::require(lido.has_value());
-    fuzz::require((status == LeitorOk) == lido->falha.isEmpty());
+    fuzz::require((status == LeitorOk) == !lido->falha.has_value());
     return 0;
 }

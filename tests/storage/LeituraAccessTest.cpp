@@ -105,8 +105,10 @@ void LeituraAccessTest::framingRoundTrips()
     if (valor.typeId() == QMetaType::Double)
         QCOMPARE(std::signbit(devolvido.toDouble()), std::signbit(valor.toDouble()));
 
-    const Transporte falhou{{empresas}, QStringLiteral("tblContador")};
-    QCOMPARE(access::leTransporte(escrito(falhou)), falhou);
+    for (const QString& tabela : {QStringLiteral("tblContador"), QString()}) {
+        const Transporte falhou{{empresas}, tabela};
+        QCOMPARE(access::leTransporte(escrito(falhou)), falhou);
+    }
 }
 
 void LeituraAccessTest::everyCutOrAlteredOutputIsRejected()

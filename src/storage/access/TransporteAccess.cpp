@@ -112,7 +112,7 @@ std::optional<QVariant> valorDe(const Item& item)
 enum class FimDaTabela { Lida, Falha, Malformada };
 
 // The columns, rows and row count of the table that `T` began.
-FimDaTabela leTabela(Itens& itens, TabelaLida& tabela, QString& falha)
+FimDaTabela leTabela(Itens& itens, TabelaLida& tabela, std::optional<QString>& falha)
 {
     while (const std::optional<Item> item = itens.proximo()) {
         if (item->letra == 'C' && tabela.linhas.isEmpty()) {
@@ -219,12 +219,12 @@ void EscritaTransporte::fimDaTabela()
     item('E', QByteArray::number(m_linhas));
 }
 
-void EscritaTransporte::termina(const QString& falha)
+void EscritaTransporte::termina(const std::optional<QString>& falha)
 {
-    if (falha.isEmpty())
-        item('Z', {});
+    if (falha)
+        item('F', falha->toUtf8());
     else
-        item('F', falha.toUtf8());
+        item('Z', {});
     descarrega();
 }
 
@@ -271,7 +271,7 @@ std::optional<Transporte> leTransporte(QByteArrayView bytes)
             return itens.noFim() ? std::optional(transporte) : std::nullopt;
         if (item->letra == 'F') {
             transporte.falha = QString::fromUtf8(item->dados);
-            return itens.noFim() && !transporte.falha.isEmpty() ? std::optional(transporte) : std::nullopt;
+            return itens.noFim() ? std::optional(transporte) : std::nullopt;
         }
         if (item->letra != 'T')
             return std::nullopt;
@@ -281,7 +281,7 @@ std::optional<Transporte> leTransporte(QByteArrayView bytes)
             transporte.tabelas.append(tabela);
             break;
         case FimDaTabela::Falha:
-            return itens.noFim() && !transporte.falha.isEmpty() ? std::optional(transporte) : std::nullopt;
+            return itens.noFim() ? std::optional(transporte) : std::nullopt;
         case FimDaTabela::Malformada:
             return std::nullopt;
         }

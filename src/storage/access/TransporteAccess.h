@@ -42,8 +42,8 @@ struct TabelaLida
 
 struct Transporte
 {
-    QList<TabelaLida> tabelas; // read whole, in the order asked
-    QString falha;             // the table that ended the output, missing or unreadable; empty otherwise
+    QList<TabelaLida> tabelas;    // read whole, in the order asked
+    std::optional<QString> falha; // the table that ended the output, missing or unreadable
 
     bool operator==(const Transporte&) const = default;
 };
@@ -60,8 +60,8 @@ public:
     void tabela(const QString& nome, const QStringList& colunas);
     void linha(const QVariantList& valores);
     void fimDaTabela();
-    // The last item: Z, or F naming the table that ended the output.
-    void termina(const QString& falha = {});
+    // The last item: Z, or F naming the table that ended the output (a file may name one "").
+    void termina(const std::optional<QString>& falha = std::nullopt);
 
 private:
     void item(char letra, QByteArrayView dados);
