@@ -59,6 +59,27 @@ struct LiberaTabela
 };
 using TabelaMdb = std::unique_ptr<MdbTableDef, LiberaTabela>;
 
+// libmdb walks a table's pages through its usage map without looking at it: a map of no bytes
+// (which libmdb keeps as NULL) or shorter than its header makes it read from address zero. The map
+// is a type byte, 0 or 1, and a page number.
+bool mapaDeUsoLegivel(const MdbTableDef* t)
+{
+    return t->usage_map && t->map_sz >= 5 && (t->usage_map[0] == 0 || t->usage_map[0] == 1);
+}
+
+// The catalog table's definition, read as mdb_read_catalog reads it, checked before libmdb walks it.
+bool catalogoLegivel(MdbHandle* mdb)
+{
+    MdbCatalogEntry catalogo;
+    std::memset(&catalogo, 0, sizeof catalogo);
+    catalogo.mdb = mdb;
+    catalogo.object_type = MDB_TABLE;
+    catalogo.table_pg = 2;
+    std::snprintf(catalogo.object_name, sizeof catalogo.object_name, "%s", "MSysObjects");
+    const TabelaMdb t(mdb_read_table(&catalogo));
+    return t && mapaDeUsoLegivel(t.get());
+}
+
 QString textoMdb(const char* texto)
 {
     return QString::fromUtf8(texto);
@@ -152,7 +173,7 @@ TabelaMdb LeitorAccess::Estado::abreTabela(const QString& nome) const
 {
     MdbCatalogEntry* e = entrada(nome);
     TabelaMdb t(e ? mdb_read_table(e) : nullptr);
-    if (t && !mdb_read_columns(t.get()))
+    if (t && (!mapaDeUsoLegivel(t.get()) || !mdb_read_columns(t.get())))
         t.reset();
     return t;
 }
@@ -175,6 +196,9 @@ bool LeitorAccess::Estado::nuloNaMascara(MdbTableDef* t, const MdbColumn* c) con
     if (t->cur_row == 0 || mdb_find_row(mdb, int(t->cur_row) - 1, &inicio, &tamanho) != 0 || tamanho == 0)
         return true;
     inicio &= 0x1FFF;
+    // libmdb takes the row's place from the page as it is: it may run past the page.
+    if (size_t(inicio) + tamanho > size_t(mdb->fmt->pg_size))
+        return true;
     const unsigned char* linha = mdb->pg_buf + inicio;
     const int colunas = IS_JET3(mdb) ? linha[0] : mdb_get_int16(mdb->pg_buf, inicio);
     const int bytesMascara = (colunas + 7) / 8;
@@ -273,7 +297,7 @@ bool LeitorAccess::abre(const QString& caminho)
         return false;
     mdb_set_date_fmt(d->mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_boolean_fmt_numbers(d->mdb);
-    if (!mdb_read_catalog(d->mdb, MDB_TABLE)) {
+    if (!catalogoLegivel(d->mdb) || !mdb_read_catalog(d->mdb, MDB_TABLE)) {
         d->fecha();
         return false;
     }
