@@ -2,6 +2,7 @@
 // helper that crashes, hangs, bloats or prints nonsense taken for an unreadable file by both imports.
 
 #include "storage/LeituraAccess.h"
+#include "storage/access/EscritorAccess.h"
 #include "support/DipamMdb.h"
 #include "taxpayers/CadastroAnterior.h"
 #include "taxpayers/ExportacaoNovaGia.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <QtEndian>
 
 #include <limits>
 
@@ -41,6 +44,41 @@ const TabelaLida empresas{QStringLiteral("tblContribuinte"),
                           {QStringLiteral("IE"), QStringLiteral("Razao\nSocial")},
                           {{QStringLiteral("0623079040081"), QStringLiteral("Padaria")}, {QVariant(), QString()}}};
 
+// A NovaGIA export of one company whose memo spans three long-value pages, the last linked back
+// to the first: libmdb follows such a chain for ever.
+void escreveMemoEmLaco(const QString& caminho)
+{
+    using namespace tervalia::access;
+    {
+        EscritorAccess escritor(caminho);
+        QList<Coluna> colunas;
+        for (const char* nome : {"IE", "RazaoSocial", "CNPJ", "CNAE"})
+            colunas.append({QString::fromLatin1(nome)});
+        colunas.append({QStringLiteral("Obs"), TipoColuna::Memo});
+        QVERIFY(escritor.iniciaTabela({QStringLiteral("tblContribuinte"), colunas}));
+        QVERIFY(escritor.escreveLinha({QStringLiteral("0623079040081"), QStringLiteral("Padaria"),
+                                       QStringLiteral("11.222.333/0001-81"), QStringLiteral("4721-1/02"),
+                                       QString(5000, u'x')}));
+        QVERIFY(escritor.conclui());
+    }
+    QFile f(caminho);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    constexpr int pagina = 4096;
+    QList<int> longas; // the long-value pages, each with one row: the link to the next at its start
+    for (int p = 0; (p + 1) * pagina <= bytes.size(); ++p) {
+        if (bytes.mid(p * pagina + 4, 4) == "LVAL")
+            longas << p;
+    }
+    QCOMPARE(longas.size(), 3);
+    char* ultima = bytes.data() + longas.last() * pagina;
+    const int linha = qFromLittleEndian<quint16>(ultima + 14) & 0x1FFF;
+    QCOMPARE(qFromLittleEndian<quint32>(ultima + linha), quint32(0));
+    qToLittleEndian<quint32>(quint32(longas.first()) << 8, ultima + linha);
+    f.seek(0);
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
 } // namespace
 
 class LeituraAccessTest : public QObject
@@ -55,6 +93,7 @@ private slots:
     void everyCutOrAlteredOutputIsRejected();
     void failingHelperIsAnUnreadableFile_data();
     void failingHelperIsAnUnreadableFile();
+    void memoChainThatLoopsReadsAsNull();
 };
 
 void LeituraAccessTest::initTestCase()
@@ -191,6 +230,21 @@ void LeituraAccessTest::failingHelperIsAnUnreadableFile()
                                                   "ler o seu conteúdo."));
     QCOMPARE(anterior.empresas.size(), lido ? 1 : 0);
     QVERIFY2(relogio.elapsed() < 2 * tempoMs + 5000, "the time limit did not stop the helper");
+}
+
+void LeituraAccessTest::memoChainThatLoopsReadsAsNull()
+{
+    QTemporaryDir pasta;
+    const QString arquivo = pasta.filePath(QStringLiteral("novagia.mdb"));
+    escreveMemoEmLaco(arquivo);
+    if (QTest::currentTestFailed())
+        return;
+    leitoraccess::setLimites({3000, leitoraccess::Limites{}.memoria, leitoraccess::Limites{}.saida});
+    const LeituraAccess leitura = leTabelasAccess(arquivo, {QStringLiteral("tblContribuinte")});
+    QCOMPARE(leitura.situacao, LeituraAccess::Situacao::Lida);
+    QCOMPARE(leitura.tabelas[0].linhas.size(), 1);
+    QCOMPARE(leitura.tabelas[0].linhas[0][0], QVariant(QStringLiteral("0623079040081")));
+    QCOMPARE(leitura.tabelas[0].linhas[0][4], QVariant());
 }
 
 QTEST_GUILESS_MAIN(LeituraAccessTest)

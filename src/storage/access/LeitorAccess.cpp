@@ -153,10 +153,11 @@ struct LeitorAccess::Estado
     TabelaMdb abreTabela(const QString& nome) const;
     QVariant valor(MdbTableDef* t, MdbColumn* c) const;
     bool nuloNaMascara(MdbTableDef* t, const MdbColumn* c) const;
-    QByteArray valorLongo(MdbColumn* c) const;
+    std::optional<QByteArray> valorLongo(MdbColumn* c) const;
     QString texto(const char* dados, int tamanho) const;
 
     MdbHandle* mdb = nullptr;
+    qint64 paginas = 0; // in the file
 };
 
 MdbCatalogEntry* LeitorAccess::Estado::entrada(const QString& nome) const
@@ -208,8 +209,10 @@ bool LeitorAccess::Estado::nuloNaMascara(MdbTableDef* t, const MdbColumn* c) con
     return !(mascara[c->col_num / 8] & (1 << (c->col_num % 8)));
 }
 
-// A memo or OLE value whole: in the row, on one long value page, or chained over several.
-QByteArray LeitorAccess::Estado::valorLongo(MdbColumn* c) const
+// A memo or OLE value whole: in the row, on one long value page, or chained over several. libmdb
+// follows the chain as the file links it: a chain that loops back ends once it has visited as many
+// pages as the file has, and reads as NULL.
+std::optional<QByteArray> LeitorAccess::Estado::valorLongo(MdbColumn* c) const
 {
     char referencia[MDB_MEMO_OVERHEAD];
     std::memcpy(referencia, mdb->pg_buf + c->cur_value_start, MDB_MEMO_OVERHEAD);
@@ -218,11 +221,13 @@ QByteArray LeitorAccess::Estado::valorLongo(MdbColumn* c) const
     c->bind_ptr = parte.data();
     QByteArray dados;
     size_t n = mdb_ole_read(mdb, c, referencia, parte.size());
-    while (n > 0) {
+    for (qint64 pagina = 0; n > 0 && pagina <= paginas; ++pagina) {
         dados.append(parte.data(), qsizetype(n));
         n = mdb_ole_read_next(mdb, c, referencia);
     }
     c->bind_ptr = vinculo;
+    if (n > 0)
+        return std::nullopt;
     return dados;
 }
 
@@ -272,11 +277,13 @@ QVariant LeitorAccess::Estado::valor(MdbTableDef* t, MdbColumn* c) const
     case MDB_BINARY:
         return QByteArray(dados, tamanho);
     case MDB_MEMO: {
-        const QByteArray bytes = valorLongo(c);
-        return texto(bytes.constData(), int(bytes.size()));
+        const std::optional<QByteArray> bytes = valorLongo(c);
+        return bytes ? QVariant(texto(bytes->constData(), int(bytes->size()))) : QVariant();
     }
-    case MDB_OLE:
-        return valorLongo(c);
+    case MDB_OLE: {
+        const std::optional<QByteArray> bytes = valorLongo(c);
+        return bytes ? QVariant(*bytes) : QVariant();
+    }
     default:
         return textoLiberado(mdb_col_to_string(mdb, mdb->pg_buf, inicio, c->col_type, tamanho));
     }
@@ -295,6 +302,7 @@ bool LeitorAccess::abre(const QString& caminho)
     d->mdb = mdb_open(QFile::encodeName(caminho).constData(), MDB_NOFLAGS);
     if (!d->mdb)
         return false;
+    d->paginas = QFileInfo(caminho).size() / std::max<qint64>(d->mdb->fmt->pg_size, 1);
     mdb_set_date_fmt(d->mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_boolean_fmt_numbers(d->mdb);
     if (!catalogoLegivel(d->mdb) || !mdb_read_catalog(d->mdb, MDB_TABLE)) {
