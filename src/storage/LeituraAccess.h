@@ -34,9 +34,9 @@ namespace leitoraccess {
 
 struct Limites
 {
-    int tempoMs = 10'000;                 // 2,000 companies take some 30 ms
+    int tempoMs = 10'000;                 // 2,000 companies take under 10 ms
     qint64 memoria = 512LL * 1024 * 1024; // address space; 2,000 companies need 50 MB, mostly libraries
-    qint64 saida = 16LL * 1024 * 1024;    // bytes of output; 2,000 companies print some 400 kB
+    qint64 saida = 16LL * 1024 * 1024;    // bytes of output; 2,000 companies print 230 kB
 };
 Limites limites();
 // Tests shorten them; the memory limit is not applied in AddressSanitizer builds, whose shadow

@@ -12,6 +12,10 @@
 #include <QFile>
 #include <QStringList>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -29,12 +33,25 @@ int main(int argc, char** argv)
     QStringList tabelas;
     for (int i = 2; i < argc; ++i)
         tabelas.append(QString::fromUtf8(argv[i]));
+    // libmdb prints some of its complaints on the standard output: the framing goes out on a copy
+    // of it, and the standard output itself to /dev/null.
+    std::fflush(stdout);
+    const int saida = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int nulo = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saida < 0 || nulo < 0 || ::dup2(nulo, STDOUT_FILENO) < 0)
+        return LeitorTabelaIlegivel;
     bool escrito = true;
     const int status = exportaTabelas(QFile::decodeName(argv[1]), tabelas, [&](QByteArrayView bloco) {
-        escrito = escrito && std::fwrite(bloco.data(), 1, size_t(bloco.size()), stdout) == size_t(bloco.size());
+        for (qsizetype feito = 0; escrito && feito < bloco.size();) {
+            const ssize_t n = ::write(saida, bloco.data() + feito, size_t(bloco.size() - feito));
+            if (n > 0)
+                feito += n;
+            else if (n == 0 || errno != EINTR)
+                escrito = false;
+        }
     });
     // A reader gone away: the output is not whole.
-    if (std::fflush(stdout) != 0 || !escrito)
+    if (!escrito)
         return LeitorTabelaIlegivel;
     return status;
 }
