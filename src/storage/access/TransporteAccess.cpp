@@ -145,6 +145,7 @@ FimDaTabela leTabela(Itens& itens, TabelaLida& tabela, std::optional<QString>& f
 
 EscritaTransporte::EscritaTransporte(std::function<void(QByteArrayView)> saida) : m_saida(std::move(saida))
 {
+    m_bloco.reserve(2 * tamanhoDoBloco);
     item('V', versao);
 }
 
@@ -155,9 +156,10 @@ EscritaTransporte::~EscritaTransporte()
 
 void EscritaTransporte::item(char letra, QByteArrayView dados)
 {
-    char tamanho[24];
-    const auto fim = std::to_chars(tamanho, tamanho + sizeof tamanho, dados.size()).ptr;
-    m_bloco.append(letra).append(tamanho, fim - tamanho).append(':').append(dados).append('\n');
+    char cabeca[24] = {letra};
+    char* fim = std::to_chars(cabeca + 1, cabeca + sizeof cabeca - 1, dados.size()).ptr;
+    *fim++ = ':';
+    m_bloco.append(cabeca, fim - cabeca).append(dados).append('\n');
     if (m_bloco.size() >= tamanhoDoBloco)
         descarrega();
 }
@@ -166,7 +168,7 @@ void EscritaTransporte::descarrega()
 {
     if (!m_bloco.isEmpty())
         m_saida(m_bloco);
-    m_bloco.clear();
+    m_bloco.resize(0); // keeps its room
 }
 
 void EscritaTransporte::tabela(const QString& nome, const QStringList& colunas)
@@ -201,6 +203,8 @@ void EscritaTransporte::valor(const QVariant& v)
                                            QByteArray::number(d.time().msecsSinceStartOfDay())
                                      : QByteArray());
     }
+    case QMetaType::QString:
+        return item('S', static_cast<const QString*>(v.constData())->toUtf8());
     default:
         return item('S', v.toString().toUtf8());
     }
