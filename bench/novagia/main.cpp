@@ -1,9 +1,11 @@
 // Preview reading of a NovaGIA export of 2,000 companies (read every row and check it), against the
-// mdbtools program mdb-export writing the same table, in the same run. Each side runs several
-// times; the best time of each counts.
+// mdbtools program mdb-export writing the same table, in the same run. Both start a process: the
+// preview reads through the helper leitor-access. Each side runs several times; the best time of
+// each counts.
 //
 //   bench_novagia [file.mdb] [runs]
 
+#include "storage/LeituraAccess.h"
 #include "taxpayers/ExportacaoNovaGia.h"
 
 #include <QCoreApplication>
@@ -19,6 +21,8 @@ using namespace tervalia;
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("TERVALIA_LEITOR_ACCESS"))
+        leitoraccess::setPrograma(QStringLiteral(TERVALIA_LEITOR_ACCESS));
     const QString arquivo =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TERVALIA_FIXTURES_DIR "/access/novagia-2000.mdb");
     const int vezes = argc > 2 ? std::max(1, atoi(argv[2])) : 15;

@@ -1,6 +1,6 @@
 #include "CadastroAnterior.h"
 
-#include "storage/access/LeitorAccess.h"
+#include "storage/LeituraAccess.h"
 #include "validation/Documentos.h"
 
 #include <QDir>
@@ -14,7 +14,6 @@
 namespace tervalia {
 
 namespace {
-using access::LeitorAccess;
 
 const QString tabelaContador = QStringLiteral("tblContador");
 const QString tabelaEmpresas = QStringLiteral("tblContribuinte");
@@ -50,13 +49,13 @@ bool simNao(const QVariant& valor)
 
 // Position of each wanted column in the table, names compared in any letter case; the missing
 // ones named in `faltam`.
-QList<int> posicoes(const access::Tabela& tabela, const QStringList& nomes, QStringList& faltam)
+QList<int> posicoes(const QStringList& colunas, const QStringList& nomes, QStringList& faltam)
 {
     QList<int> lista;
     for (const QString& nome : nomes) {
         int achada = -1;
-        for (int i = 0; i < tabela.colunas.size() && achada < 0; ++i) {
-            if (tabela.colunas[i].nome.compare(nome, Qt::CaseInsensitive) == 0)
+        for (int i = 0; i < colunas.size() && achada < 0; ++i) {
+            if (colunas[i].compare(nome, Qt::CaseInsensitive) == 0)
                 achada = i;
         }
         if (achada < 0)
@@ -100,18 +99,20 @@ QString erroAbertura(const QString& caminho)
     return QStringLiteral("O arquivo \"%1\" não é um banco de dados do Access (.mdb).").arg(info.fileName());
 }
 
-// Reads the rows of one table, the wanted columns by name. False with `erro` set when the table
-// is missing, lacks columns or cannot be read to its end.
-bool leTabela(const LeitorAccess& leitor, const QString& nome, const QStringList& colunas, QString& erro,
-              const std::function<void(const QStringList&, const QVariantList&)>& linha)
+// Reads the rows of the `indice`th table asked for, the wanted columns by name. False with `erro`
+// set when the table is missing, lacks columns or cannot be read to its end.
+bool leTabela(const LeituraAccess& lida, qsizetype indice, const QString& nome, const QStringList& colunas,
+              QString& erro, const std::function<void(const QStringList&, const QVariantList&)>& linha)
 {
-    const std::optional<access::Tabela> tabela = leitor.tabela(nome);
-    if (!tabela) {
-        erro = QStringLiteral("O arquivo não tem a tabela %1: não é o dipam.mdb do programa anterior.").arg(nome);
+    if (indice >= lida.tabelas.size()) {
+        erro = lida.situacao == LeituraAccess::Situacao::TabelaIlegivel
+                   ? QStringLiteral("O arquivo está danificado: a tabela %1 não pôde ser lida até o fim.").arg(nome)
+                   : QStringLiteral("O arquivo não tem a tabela %1: não é o dipam.mdb do programa anterior.").arg(nome);
         return false;
     }
+    const access::TabelaLida& tabela = lida.tabelas[indice];
     QStringList faltam;
-    const QList<int> pos = posicoes(*tabela, colunas, faltam);
+    const QList<int> pos = posicoes(tabela.colunas, colunas, faltam);
     if (!faltam.isEmpty()) {
         erro = QStringLiteral("A tabela %1 do arquivo não tem %2: %3.")
                    .arg(nome, faltam.size() == 1 ? QStringLiteral("a coluna") : QStringLiteral("as colunas"),
@@ -120,17 +121,14 @@ bool leTabela(const LeitorAccess& leitor, const QString& nome, const QStringList
     }
     QStringList textos(colunas.size());
     QVariantList valores(colunas.size());
-    const bool lida = leitor.leLinhas(tabela->nome, [&](const QVariantList& v) {
+    for (const QVariantList& v : tabela.linhas) {
         for (int i = 0; i < pos.size(); ++i) {
             valores[i] = pos[i] < v.size() ? v[pos[i]] : QVariant();
             textos[i] = texto(valores[i]);
         }
         linha(textos, valores);
-        return true;
-    });
-    if (!lida)
-        erro = QStringLiteral("O arquivo está danificado: a tabela %1 não pôde ser lida até o fim.").arg(nome);
-    return lida;
+    }
+    return true;
 }
 
 QStringList motivosInutilizavel(const ContribuinteRecord& e)
@@ -164,18 +162,18 @@ LeituraCadastroAnterior leCadastroAnterior(const QString& caminho)
                            .arg(QFileInfo(bloqueio).fileName());
         return leitura;
     }
-    LeitorAccess leitor;
-    if (!leitor.abre(caminho)) {
+    const LeituraAccess lida = leTabelasAccess(caminho, {tabelaContador, tabelaEmpresas});
+    if (lida.situacao == LeituraAccess::Situacao::Ilegivel) {
         leitura.erro = erroAbertura(caminho);
         return leitura;
     }
-    const bool ok = leTabela(leitor, tabelaContador, colunasContador, leitura.erro,
+    const bool ok = leTabela(lida, 0, tabelaContador, colunasContador, leitura.erro,
                              [&](const QStringList& t, const QVariantList&) {
                                  if (!leitura.contador)
                                      leitura.contador = ContadorRecord{t[0], t[1], t[2], t[3], t[4],  t[5],
                                                                        t[6], t[7], t[8], t[9], t[10], t[11]};
                              }) &&
-                    leTabela(leitor, tabelaEmpresas, colunasEmpresas, leitura.erro,
+                    leTabela(lida, 1, tabelaEmpresas, colunasEmpresas, leitura.erro,
                              [&](const QStringList& t, const QVariantList& v) {
                                  leitura.empresas.append({t[0], t[1], t[2], t[3], t[4], t[5], simNao(v[6])});
                              });

@@ -20,8 +20,9 @@ struct LeituraCadastroAnterior
     QList<ContribuinteRecord> empresas; // in file order; blanks around each text dropped
 };
 
-// Reads the file with the program's Access reader, columns by name in any letter case. Writes
-// nothing anywhere.
+// Reads the file through the helper leitor-access (storage/LeituraAccess.h), columns by name in any
+// letter case; a file that crashes, hangs or bloats the reader gets the message of an unreadable
+// file. Writes nothing anywhere.
 LeituraCadastroAnterior leCadastroAnterior(const QString& caminho);
 
 enum class MarcaEmpresa {

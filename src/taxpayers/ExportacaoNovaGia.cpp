@@ -1,6 +1,6 @@
 #include "ExportacaoNovaGia.h"
 
-#include "storage/access/LeitorAccess.h"
+#include "storage/LeituraAccess.h"
 #include "validation/Documentos.h"
 
 namespace tervalia {
@@ -20,17 +20,11 @@ QString comoTexto(const QVariant& valor)
 LeituraNovaGia lerExportacaoNovaGia(const QString& arquivo)
 {
     LeituraNovaGia leitura;
-    access::LeitorAccess leitor;
-    const QString tabela = QStringLiteral("tblContribuinte");
-    const std::optional<access::Tabela> definicao = leitor.abre(arquivo) ? leitor.tabela(tabela) : std::nullopt;
-    if (!definicao || definicao->colunas.size() < colunasLidas)
+    const LeituraAccess lida = leTabelasAccess(arquivo, {QStringLiteral("tblContribuinte")});
+    if (lida.situacao != LeituraAccess::Situacao::Lida || lida.tabelas[0].colunas.size() < colunasLidas)
         return leitura;
-    const bool lida = leitor.leLinhas(tabela, [&](const QVariantList& v) {
+    for (const QVariantList& v : lida.tabelas[0].linhas)
         leitura.empresas.append({comoTexto(v[0]), comoTexto(v[1]), comoTexto(v[2]), comoTexto(v[3])});
-        return true;
-    });
-    if (!lida)
-        return {};
     leitura.situacao = leitura.empresas.isEmpty() ? LeituraNovaGia::Situacao::Vazia : LeituraNovaGia::Situacao::Lida;
     return leitura;
 }

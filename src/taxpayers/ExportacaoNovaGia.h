@@ -24,15 +24,16 @@ struct LeituraNovaGia
 {
     enum class Situacao {
         Lida,            // `empresas` holds every row, in file order
-        ArquivoInvalido, // not an Access file, no table tblContribuinte, or fewer than four columns
+        ArquivoInvalido, // not an Access file, no table tblContribuinte, fewer than four columns, or unreadable
         Vazia,           // the table has no row
     };
     Situacao situacao = Situacao::ArquivoInvalido;
     QList<EmpresaNovaGia> empresas;
 };
 
-// Reads the NovaGIA export file at `arquivo` (an Access database). The file is only read. Never
-// throws and writes nothing to the standard error.
+// Reads the NovaGIA export file at `arquivo` (an Access database) through the helper leitor-access
+// (storage/LeituraAccess.h): a file that crashes, hangs or bloats the reader is an invalid file.
+// The file is only read. Never throws and writes nothing to the standard error.
 LeituraNovaGia lerExportacaoNovaGia(const QString& arquivo);
 
 // The preview's check of one row: wrong when the CNPJ's check digits fail or the razão social is

@@ -59,6 +59,27 @@ struct LiberaTabela
 };
 using TabelaMdb = std::unique_ptr<MdbTableDef, LiberaTabela>;
 
+// libmdb walks a table's pages through its usage map without looking at it: a map of no bytes
+// (which libmdb keeps as NULL) or shorter than its header makes it read from address zero. The map
+// is a type byte, 0 or 1, and a page number.
+bool mapaDeUsoLegivel(const MdbTableDef* t)
+{
+    return t->usage_map && t->map_sz >= 5 && (t->usage_map[0] == 0 || t->usage_map[0] == 1);
+}
+
+// The catalog table's definition, read as mdb_read_catalog reads it, checked before libmdb walks it.
+bool catalogoLegivel(MdbHandle* mdb)
+{
+    MdbCatalogEntry catalogo;
+    std::memset(&catalogo, 0, sizeof catalogo);
+    catalogo.mdb = mdb;
+    catalogo.object_type = MDB_TABLE;
+    catalogo.table_pg = 2;
+    std::snprintf(catalogo.object_name, sizeof catalogo.object_name, "%s", "MSysObjects");
+    const TabelaMdb t(mdb_read_table(&catalogo));
+    return t && mapaDeUsoLegivel(t.get());
+}
+
 QString textoMdb(const char* texto)
 {
     return QString::fromUtf8(texto);
@@ -132,10 +153,11 @@ struct LeitorAccess::Estado
     TabelaMdb abreTabela(const QString& nome) const;
     QVariant valor(MdbTableDef* t, MdbColumn* c) const;
     bool nuloNaMascara(MdbTableDef* t, const MdbColumn* c) const;
-    QByteArray valorLongo(MdbColumn* c) const;
+    std::optional<QByteArray> valorLongo(MdbColumn* c) const;
     QString texto(const char* dados, int tamanho) const;
 
     MdbHandle* mdb = nullptr;
+    qint64 paginas = 0; // in the file
 };
 
 MdbCatalogEntry* LeitorAccess::Estado::entrada(const QString& nome) const
@@ -152,7 +174,7 @@ TabelaMdb LeitorAccess::Estado::abreTabela(const QString& nome) const
 {
     MdbCatalogEntry* e = entrada(nome);
     TabelaMdb t(e ? mdb_read_table(e) : nullptr);
-    if (t && !mdb_read_columns(t.get()))
+    if (t && (!mapaDeUsoLegivel(t.get()) || !mdb_read_columns(t.get())))
         t.reset();
     return t;
 }
@@ -175,6 +197,9 @@ bool LeitorAccess::Estado::nuloNaMascara(MdbTableDef* t, const MdbColumn* c) con
     if (t->cur_row == 0 || mdb_find_row(mdb, int(t->cur_row) - 1, &inicio, &tamanho) != 0 || tamanho == 0)
         return true;
     inicio &= 0x1FFF;
+    // libmdb takes the row's place from the page as it is: it may run past the page.
+    if (size_t(inicio) + tamanho > size_t(mdb->fmt->pg_size))
+        return true;
     const unsigned char* linha = mdb->pg_buf + inicio;
     const int colunas = IS_JET3(mdb) ? linha[0] : mdb_get_int16(mdb->pg_buf, inicio);
     const int bytesMascara = (colunas + 7) / 8;
@@ -184,8 +209,10 @@ bool LeitorAccess::Estado::nuloNaMascara(MdbTableDef* t, const MdbColumn* c) con
     return !(mascara[c->col_num / 8] & (1 << (c->col_num % 8)));
 }
 
-// A memo or OLE value whole: in the row, on one long value page, or chained over several.
-QByteArray LeitorAccess::Estado::valorLongo(MdbColumn* c) const
+// A memo or OLE value whole: in the row, on one long value page, or chained over several. libmdb
+// follows the chain as the file links it: a chain that loops back ends once it has visited as many
+// pages as the file has, and reads as NULL.
+std::optional<QByteArray> LeitorAccess::Estado::valorLongo(MdbColumn* c) const
 {
     char referencia[MDB_MEMO_OVERHEAD];
     std::memcpy(referencia, mdb->pg_buf + c->cur_value_start, MDB_MEMO_OVERHEAD);
@@ -194,11 +221,13 @@ QByteArray LeitorAccess::Estado::valorLongo(MdbColumn* c) const
     c->bind_ptr = parte.data();
     QByteArray dados;
     size_t n = mdb_ole_read(mdb, c, referencia, parte.size());
-    while (n > 0) {
+    for (qint64 pagina = 0; n > 0 && pagina <= paginas; ++pagina) {
         dados.append(parte.data(), qsizetype(n));
         n = mdb_ole_read_next(mdb, c, referencia);
     }
     c->bind_ptr = vinculo;
+    if (n > 0)
+        return std::nullopt;
     return dados;
 }
 
@@ -248,11 +277,13 @@ QVariant LeitorAccess::Estado::valor(MdbTableDef* t, MdbColumn* c) const
     case MDB_BINARY:
         return QByteArray(dados, tamanho);
     case MDB_MEMO: {
-        const QByteArray bytes = valorLongo(c);
-        return texto(bytes.constData(), int(bytes.size()));
+        const std::optional<QByteArray> bytes = valorLongo(c);
+        return bytes ? QVariant(texto(bytes->constData(), int(bytes->size()))) : QVariant();
     }
-    case MDB_OLE:
-        return valorLongo(c);
+    case MDB_OLE: {
+        const std::optional<QByteArray> bytes = valorLongo(c);
+        return bytes ? QVariant(*bytes) : QVariant();
+    }
     default:
         return textoLiberado(mdb_col_to_string(mdb, mdb->pg_buf, inicio, c->col_type, tamanho));
     }
@@ -271,9 +302,10 @@ bool LeitorAccess::abre(const QString& caminho)
     d->mdb = mdb_open(QFile::encodeName(caminho).constData(), MDB_NOFLAGS);
     if (!d->mdb)
         return false;
+    d->paginas = QFileInfo(caminho).size() / std::max<qint64>(d->mdb->fmt->pg_size, 1);
     mdb_set_date_fmt(d->mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_boolean_fmt_numbers(d->mdb);
-    if (!mdb_read_catalog(d->mdb, MDB_TABLE)) {
+    if (!catalogoLegivel(d->mdb) || !mdb_read_catalog(d->mdb, MDB_TABLE)) {
         d->fecha();
         return false;
     }

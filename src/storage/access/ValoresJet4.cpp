@@ -208,22 +208,24 @@ QString textoDeJet(const char* dados, qsizetype tamanho)
 {
     if (tamanho >= 2 && quint8(dados[0]) == 0xFF && quint8(dados[1]) == 0xFE) {
         // Compressed: one byte per character; a zero byte switches to two bytes per character and back.
-        QString texto;
-        texto.reserve(tamanho);
+        QString texto(tamanho, Qt::Uninitialized);
+        QChar* saida = texto.data();
+        qsizetype n = 0;
         bool comprimido = true;
         for (qsizetype i = 2; i < tamanho;) {
             if (dados[i] == 0) {
                 comprimido = !comprimido;
                 ++i;
             } else if (comprimido) {
-                texto.append(QChar(char16_t(quint8(dados[i++]))));
+                saida[n++] = QChar(char16_t(quint8(dados[i++])));
             } else if (i + 1 < tamanho) {
-                texto.append(QChar(le16(dados + i)));
+                saida[n++] = QChar(le16(dados + i));
                 i += 2;
             } else {
                 break;
             }
         }
+        texto.truncate(n);
         return texto;
     }
     QString texto(tamanho / 2, Qt::Uninitialized);
