@@ -16,6 +16,7 @@
 #include "storage/Cadastro.h"
 #include "storage/CopiaSeguranca.h"
 #include "storage/Entregas.h"
+#include "storage/LeituraAccess.h"
 #include "support/DipamMdb.h"
 #include "support/GuiTest.h"
 #include "support/TestProgramDir.h"
@@ -244,6 +245,8 @@ Copia medeCopia(const Opcoes& o, const QString& fora)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("TERVALIA_LEITOR_ACCESS"))
+        leitoraccess::setPrograma(QStringLiteral(TERVALIA_LEITOR_ACCESS));
     const Opcoes o = opcoes(argc, argv);
     QTemporaryDir fora;
     const Importacao i = medeImportacao(o, fora.path());
